@@ -1,0 +1,9 @@
+#!/bin/sh
+# Stops the Wine server and the Xvfb that the setup started.
+. "$(dirname "$0")/wine-env.sh"
+$WINESERVER -k >/dev/null 2>&1 || true
+if [ -f "$WINE_DIR/xvfb.pid" ]; then
+    kill "$(cat "$WINE_DIR/xvfb.pid")" 2>/dev/null || true
+    rm -f "$WINE_DIR/xvfb.pid" "$WINE_DIR/display"
+fi
+exit 0
