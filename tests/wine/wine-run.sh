@@ -12,4 +12,11 @@ for arg in "$@"; do
     set -- "$@" "$arg"
     shift
 done
-exec $WINE "$program" "$@"
+# Wine's helper processes (explorer, services) can outlive the program; give
+# them a log file rather than CTest's pipes, so the test ends with the program.
+log=$(mktemp)
+$WINE "$program" "$@" </dev/null >"$log" 2>&1
+rc=$?
+cat "$log"
+rm -f "$log"
+exit $rc
