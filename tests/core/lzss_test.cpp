@@ -19,15 +19,24 @@ std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
     return v;
 }
 
-// Lines of words drawn from a small vocabulary: repetitive the way documents and scripts are.
+// Lines of words made of common syllables, the frequent ones far more frequent:
+// repetitive the way documents and scripts are.
 std::vector<uint8_t> TextBytes(size_t n, uint32_t seed) {
-    static const char* words[] = {"setup", "the", "install", "folder", "file", "copy", "registry", "value",
-                                  "program", "menu", "disc", "language", "window", "button", "key", "of"};
+    static const char* syllables[] = {"in", "stal", "ler", "set", "up", "pro", "gram", "fi", "le", "dis",
+                                      "co", "ver", "win", "dow", "re", "gis", "try", "ta", "ble", "con",
+                                      "fig", "ur", "a", "tion", "mo", "de", "run", "ti", "me", "sy"};
     std::mt19937 rng(seed);
+    std::vector<std::string> words;
+    for (int i = 0; i < 3000; ++i) {
+        std::string w;
+        for (int k = 1 + int(rng() % 3); k > 0; --k) w += syllables[rng() % 30];
+        words.push_back(w);
+    }
     std::string s;
     while (s.size() < n) {
-        s += words[rng() % 16];
-        s += (rng() % 9 == 0) ? "\r\n" : " ";
+        double u = (rng() >> 8) / double(1 << 24);
+        s += words[size_t(u * u * u * words.size())];
+        s += (rng() % 12 == 0) ? "\r\n" : " ";
     }
     s.resize(n);
     return std::vector<uint8_t>(s.begin(), s.end());
