@@ -106,6 +106,10 @@ std::string Quoted(const std::string& bytes) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += char(c);
+        } else if (c >= 0x80) {
+            // Shown as the Latin-1 letter, as in the JSON form.
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
         } else if (c < 0x20 || c == 0x7F) {
             char esc[8];
             std::snprintf(esc, sizeof esc, "\\x%02x", c);
