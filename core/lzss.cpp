@@ -12,10 +12,10 @@ namespace {
 
 constexpr uint32_t kWindowMask = kWindowSize - 1;
 constexpr uint32_t kHashBits = 14;
+constexpr uint32_t kHash3Bits = 12;
 constexpr uint32_t kSlack = 24;  // lets the match compare load whole words past the end
-// A match this long is taken without looking one byte further for a longer one.
-constexpr uint32_t kLazyBelow = LAZYBELOW;
-constexpr uint32_t kSkipAfter = SKIPAFTER;
+// Literals in a row after which the search thins out.
+constexpr uint32_t kSkipAfter = 64;
 
 // Distance back from output position op to ring index p (1 to 4096): the
 // ring index of output byte i is kFirstRingIndex + i, modulo the window.
@@ -42,9 +42,10 @@ inline void CopyMatch(uint8_t* out, size_t op, uint32_t d, uint32_t len) {
     for (uint32_t k = 0; k < len; ++k) out[op + k] = src[k];  // may overlap forward, byte by byte
 }
 
-inline uint32_t Hash3(const uint8_t* p) {
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    return (v * 2654435761u) >> (32 - kHashBits);
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
 }
 
 inline uint64_t Load64(const uint8_t* p) {
@@ -52,6 +53,9 @@ inline uint64_t Load64(const uint8_t* p) {
     std::memcpy(&v, p, 8);
     return v;
 }
+
+inline uint32_t Hash4(const uint8_t* p) { return (Load32(p) * 2654435761u) >> (32 - kHashBits); }
+inline uint32_t Hash3(const uint8_t* p) { return ((Load32(p) << 8) * 2654435761u) >> (32 - kHash3Bits); }
 
 }  // namespace
 
@@ -97,7 +101,7 @@ size_t Decode(const uint8_t* in, size_t n, uint8_t* out, size_t capacity) {
 }
 
 Encoder::Encoder(int maxChain, bool lazy)
-    : maxChain_(maxChain < 1 ? 1 : maxChain), lazy_(lazy), head_(size_t(1) << kHashBits), prev_(kWindowSize) {}
+    : maxChain_(maxChain < 1 ? 1 : maxChain), lazy_(lazy), head_(size_t(1) << kHashBits), head3_(size_t(1) << kHash3Bits), prev_(kWindowSize) {}
 
 size_t Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     // The window's initial spaces come first, so that matches may start in them
@@ -107,28 +111,32 @@ size_t Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& o
     text_.insert(text_.end(), data, data + size);
     text_.resize(text_.size() + kSlack, 0);
     std::fill(head_.begin(), head_.end(), -1);
+    std::fill(head3_.begin(), head3_.end(), -1);
 
     const uint8_t* t = text_.data();
     int32_t* head = head_.data();
+    int32_t* head3 = head3_.data();
     int32_t* prev = prev_.data();
     const uint32_t end = uint32_t(start + size);
     uint32_t inserted = 0;  // positions below this are in the chains
 
     auto insertUpTo = [&](uint32_t to) {
         for (; inserted < to; ++inserted) {
-            uint32_t h = Hash3(t + inserted);
+            uint32_t h = Hash4(t + inserted);
             prev[inserted & kWindowMask] = head[h];
             head[h] = int32_t(inserted);
+            head3[Hash3(t + inserted)] = int32_t(inserted);
         }
     };
     // The longest match at `at` that is longer than atLeast (length 0 if none);
     // `at` joins the chains afterwards.
     auto find = [&](uint32_t at, uint32_t atLeast, int chain) {
         insertUpTo(at);
-        uint32_t h = Hash3(t + at);
-        int32_t cand = head[h];
+        uint32_t h = Hash4(t + at), h3 = Hash3(t + at);
+        int32_t cand = head[h], cand3 = head3[h3];
         prev[at & kWindowMask] = cand;
         head[h] = int32_t(at);
+        head3[h3] = int32_t(at);
         inserted = at + 1;
 
         Match best;
@@ -157,6 +165,11 @@ size_t Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& o
                 if (bestLength == limit) break;
             }
         }
+        // Chains are kept for four bytes, which keeps them short; a match of
+        // three is as good as any other of three, so the newest will do.
+        if (bestLength < kMinMatch + 1 && atLeast < kMinMatch && cand3 >= 0 && limit >= kMinMatch &&
+            at - uint32_t(cand3) <= kWindowSize && (Load32(t + cand3) << 8) == (Load32(cur) << 8))
+            best = {kMinMatch, at - uint32_t(cand3)};
         if (best.length < kMinMatch) best = {};
         return best;
     };
@@ -182,17 +195,19 @@ size_t Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& o
     uint32_t misses = 0;
     while (i < end) {
         if (!pending) {
-            // Long runs without a match (compressed media) are searched only
-            // at every other position: they are stored plain in the end anyway.
-            if (misses >= kSkipAfter && (i & 1)) {
+            // Long runs without a match (compressed media) are searched and
+            // indexed at every fourth position only: such chunks end up stored
+            // plain anyway, and a match found resumes the full search.
+            if (misses >= kSkipAfter && (i & 3)) {
                 item(true);
                 o[op++] = t[i++];
+                inserted = std::max(inserted, i);
                 continue;
             }
             cur = find(i, kMinMatch - 1, maxChain_);
         }
         pending = false;
-        if (cur.length && lazy_ && cur.length < kLazyBelow && i + 1 < end) {
+        if (cur.length && lazy_ && cur.length < kMaxMatch && i + 1 < end) {
             Match next = find(i + 1, cur.length, maxChain_);
             if (next.length) {
                 item(true);

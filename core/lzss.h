@@ -21,13 +21,13 @@ inline constexpr uint32_t kFirstRingIndex = kWindowSize - kMaxMatch;
 // first byte reads the ring's initial spaces.
 size_t Decode(const uint8_t* codes, size_t codeCount, uint8_t* out, size_t capacity);
 
-// Greedy-with-lookahead encoder over hash chains. Keeps its tables between
+// Greedy-with-lookahead encoder over hash chains of four-byte prefixes. Keeps its tables between
 // calls so that encoding many chunks allocates once; one per thread.
 class Encoder {
 public:
     // maxChain bounds the candidates tried per position; lazy lets a longer
     // match one byte later win over the current one.
-    static constexpr int kDefaultChain = 48;
+    static constexpr int kDefaultChain = 32;
     explicit Encoder(int maxChain = kDefaultChain, bool lazy = true);
 
     // Appends the code bytes of one independent chunk (fresh window) to out
@@ -43,7 +43,8 @@ private:
     int maxChain_;
     bool lazy_;
     std::vector<uint8_t> text_;  // spaces the window starts with, then the chunk, then slack
-    std::vector<int32_t> head_;  // newest position per hash
+    std::vector<int32_t> head_;  // newest position per hash of four bytes
+    std::vector<int32_t> head3_; // newest position per hash of three bytes
     std::vector<int32_t> prev_;  // older position with the same hash, by position mod window
 };
 

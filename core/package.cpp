@@ -209,12 +209,12 @@ bool Scan(detail::PackageState& st) {
             break;
         }
         std::vector<uint8_t> raw(nameLength + 8 * size_t(count));
-        if (ReadAt(*file, st.base, tail, raw.data(), raw.size()) != raw.size()) {
+        if (!raw.empty() && ReadAt(*file, st.base, tail, raw.data(), raw.size()) != raw.size()) {
             st.scanStop = "entry" + At(mark) + " cannot be read";
             break;
         }
-        e.name.assign(reinterpret_cast<const char*>(raw.data()),
-                      strnlen(reinterpret_cast<const char*>(raw.data()), nameLength));
+        const char* name = reinterpret_cast<const char*>(raw.data());
+        if (nameLength) e.name.assign(name, strnlen(name, nameLength));
         e.chunks.resize(count);
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t* row = raw.data() + nameLength + 8 * size_t(i);
