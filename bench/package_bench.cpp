@@ -308,7 +308,8 @@ int main(int argc, char** argv) {
         PackOptions options;
         options.method = p.method;
         std::string error;
-        p.seconds = Seconds([&] {
+        // The two that are compared with the bzip2 command get the same second chance it gets.
+        p.seconds = BestOf(p.method == PackMethod::Bzip2 ? 2 : 1, [&] {
             if (!WritePackage(at(p.file), inputs, options, &error)) std::fprintf(stderr, "%s\n", error.c_str());
         });
         p.size = fs::file_size(at(p.file));
@@ -316,7 +317,7 @@ int main(int argc, char** argv) {
     double bzip2Seconds = 0;
     uint64_t bzip2Size = 0;
     if (haveBzip2) {
-        bzip2Seconds = Seconds([&] { Run("bzip2 -9 -c '" + at("data.bin") + "' > '" + at("data.bin.bz2") + "'"); });
+        bzip2Seconds = BestOf(2, [&] { Run("bzip2 -9 -c '" + at("data.bin") + "' > '" + at("data.bin.bz2") + "'"); });
         bzip2Size = fs::file_size(at("data.bin.bz2"));
         std::printf("  %-44s %.2f s, %.1f MB/s, ratio %.3f\n", "baseline: bzip2 -9 command, one thread", bzip2Seconds,
                     MBs(all.size(), bzip2Seconds), double(bzip2Size) / all.size());

@@ -360,8 +360,21 @@ uint64_t PackageStream::Read(void* destination, uint64_t count) {
         bool plain = st.method == kMethodNone || (row.stored & kStoredPlain);
         uint32_t got;
         if (plain && !loaded && offset == 0 && want == ChunkLength(index)) {
-            // A whole plain chunk goes straight to the caller, past the shared buffer.
-            got = ReadAt(row.offset, out, std::min(row.stored & ~kStoredPlain, want));
+            // Whole plain chunks go straight to the caller, past the shared
+            // buffer, and those that follow each other in the file in one read.
+            uint32_t length = row.stored & ~kStoredPlain;
+            if (length == want) {
+                for (size_t next = index + 1; next < entry_->chunks.size(); ++next) {
+                    const ChunkRow& r = entry_->chunks[next];
+                    uint32_t n = ChunkLength(uint32_t(next));
+                    bool follows = uint64_t(row.offset) + want == r.offset && (r.stored & ~kStoredPlain) == n;
+                    if (!follows || !(st.method == kMethodNone || (r.stored & kStoredPlain)) || want + uint64_t(n) > count)
+                        break;
+                    want += n;
+                }
+                length = want;
+            }
+            got = ReadAt(row.offset, out, std::min(length, want));
         } else {
             if (!loaded) LoadChunk(index);
             got = std::min(want, loadedLength_ > offset ? loadedLength_ - offset : 0);

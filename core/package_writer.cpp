@@ -14,6 +14,10 @@
 
 #include "core/os/file_stream.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace core {
 
 const char* PackMethodName(PackMethod method) {
@@ -186,14 +190,17 @@ private:
     bool failed_ = false;
 };
 
+constexpr size_t kJobBytes = 65536;
+
 struct Job {
     enum Kind { kBegin, kChunk, kEnd };
     Job(Kind k, size_t i) : kind(k), input(i) {}
     Kind kind;
     size_t input;
-    std::vector<uint8_t> data;    // the chunk's bytes
-    std::vector<uint8_t> stored;  // as written
-    uint32_t word = 0;            // stored-length word
+    uint32_t blockSize = 0;
+    std::vector<uint8_t> data;    // one or more whole chunks' bytes
+    std::vector<uint8_t> stored;  // the chunks as written, back to back
+    std::vector<uint32_t> words;  // their stored-length words
     bool done = false;
     bool failed = false;
 };
@@ -252,7 +259,10 @@ private:
             if (job->kind != Job::kChunk) continue;
             lock.unlock();
             try {
-                job->word = encoder.Encode(method_, job->data.data(), uint32_t(job->data.size()), job->stored);
+                for (size_t at = 0; at < job->data.size(); at += job->blockSize) {
+                    uint32_t n = uint32_t(std::min<size_t>(job->blockSize, job->data.size() - at));
+                    job->words.push_back(encoder.Encode(method_, job->data.data() + at, n, job->stored));
+                }
             } catch (...) {
                 job->failed = true;
             }
@@ -271,6 +281,17 @@ private:
     bool stop_ = false;
     std::vector<std::thread> threads_;
 };
+
+// Moves the finished package over the target in one step.
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    return !ec;
+#endif
+}
 
 std::string TemporaryName(const std::string& path) {
     std::random_device rd;
@@ -306,13 +327,10 @@ public:
         if (!out_.Open(temporary_)) return Fail(error, path_ + ": cannot be written");
         bool ok = WriteAll(error);
         ok = out_.Close() && ok;
-        if (ok) {
-            std::error_code ec;
-            std::filesystem::rename(temporary_, path_, ec);
-            if (ec) ok = Fail(error, path_ + ": cannot be replaced (" + ec.message() + ")");
-        } else if (error->empty()) {
-            *error = path_ + ": cannot be written";
-        }
+        if (!ok)
+            Fail(error, path_ + ": cannot be written");
+        else if (!MoveIntoPlace(temporary_, path_))
+            ok = Fail(error, path_ + ": cannot be replaced");
         if (!ok) {
             std::error_code ec;
             std::filesystem::remove(temporary_, ec);
@@ -361,14 +379,17 @@ private:
         };
         push(std::make_unique<Job>(Job::kBegin, index));
         const uint32_t B = options_.blockSize;
+        // Small chunks travel several to a job, so that queueing does not cost more than compressing.
+        const size_t span = size_t(B) * std::max<size_t>(1, kJobBytes / B);
         uint64_t offset = 0;
         for (;;) {
             auto job = std::make_unique<Job>(Job::kChunk, index);
+            job->blockSize = B;
             if (file) {
-                job->data.resize(B);
-                job->data.resize(size_t(file->Read(job->data.data(), B)));
+                job->data.resize(span);
+                job->data.resize(size_t(file->Read(job->data.data(), span)));
             } else {
-                size_t n = std::min<size_t>(B, in.bytes.size() - offset);
+                size_t n = std::min<size_t>(span, in.bytes.size() - offset);
                 job->data.assign(in.bytes.begin() + offset, in.bytes.begin() + offset + n);
             }
             size_t n = job->data.size();
@@ -377,7 +398,7 @@ private:
             if (offset > 0xFFFFFFFFu) return Fail(error, (in.file.empty() ? in.name : in.file) + ": larger than 4 GiB");
             push(std::move(job));
             if (!error->empty()) return false;
-            if (n < B) break;
+            if (n < span) break;
         }
         push(std::make_unique<Job>(Job::kEnd, index));
         return error->empty();
@@ -402,7 +423,10 @@ private:
                 Fail(error, path_ + ": the package would pass 4 GiB");
                 return;
             }
-            rows_.push_back({uint32_t(at), job.word});
+            for (uint32_t word : job.words) {
+                rows_.push_back({uint32_t(at), word});
+                at += word & ~kStoredPlain;
+            }
             out_.Put(job.stored.data(), job.stored.size());
             entrySize_ += job.data.size();
             progress_.bytesIn += job.data.size();
