@@ -6,6 +6,7 @@ namespace disctool {
 
 int RunTree(int argc, char** argv);
 int RunPack(int argc, char** argv);
+int RunIni(int argc, char** argv);
 
 // "disctool: " + message on standard error; returns 1.
 int Fail(const char* format, ...);

@@ -30,6 +30,7 @@ struct Command {
 const Command kCommands[] = {
     {"tree", disctool::RunTree, "inspect and convert project tree files (dump, to-json, from-json)"},
     {"pack", disctool::RunPack, "write, list, extract and verify Setup.pac packages"},
+    {"ini", disctool::RunIni, "show configuration files (Tessor.ini) as JSON and compile them"},
 };
 
 void Usage(FILE* out) {
