@@ -1,0 +1,10 @@
+// Whether the user may install: always on the Windows 9x family, on the NT
+// family when the process token lists the Administrators group.
+#pragma once
+
+namespace installer {
+
+// Asks the system afresh; the menu window asks once and keeps the answer.
+bool ComputeAdminRights();
+
+}  // namespace installer

@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "../core/test_util.h"
+#include "core/data_group.h"
+#include "core/file_path.h"
+#include "core/file_systems.h"
+#include "core/mount_table.h"
+#include "core/package_writer.h"
+#include "core/registry.h"
+#include "installer/executor.h"
+#include "installer/uninstall_run.h"
+
+using namespace installer;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The wizard's side of a run: placeholders, error texts and a message pump.
+class TestContext : public InstallContext {
+public:
+    explicit TestContext(std::string target) : target_(std::move(target)) {}
+    HWND Owner() override { return nullptr; }
+    std::string Expand(std::string_view text) override {
+        static const std::map<std::string, std::string, std::less<>> texts = {
+            {"[INSTALL_GENERAL_ERRORCREATEFOLDER]", "Cannot create the folder %s."},
+            {"[INSTALL_GENERAL_ERROROPENFILE]", "Cannot open %s (100% sure)."},
+            {"[INSTALL_GENERAL_ERRORCREATEFILE]", "Cannot create %s."},
+            {"[INSTALL_GENERAL_ERRORCREATEREGISTRY]", "Cannot write %s."},
+        };
+        if (auto it = texts.find(text); it != texts.end()) return it->second;
+        std::string out(text);
+        for (auto [token, value] : {std::pair<std::string, std::string>{"[TargetFolder]", target_},
+                                    {"[StartMenu]", startMenu}}) {
+            for (size_t at; (at = out.find(token)) != std::string::npos;) out.replace(at, token.size(), value);
+        }
+        return out;
+    }
+    void KeepAlive() override {
+        ++alive;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    std::string startMenu = "DiscTest Menu";
+    int alive = 0;
+
+private:
+    std::string target_;
+};
+
+class RecordingProgress : public ProgressSink {
+public:
+    void SetRange(uint64_t lower, uint64_t upper) override { ranges.push_back({lower, upper}); }
+    void SetPosition(uint64_t position) override { positions.push_back(position); }
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    std::vector<uint64_t> positions;
+};
+
+// Answers the "Setup" message boxes that a run shows, from another thread, as
+// a user would: each answer is a button id and an action to take first.
+class Answerer {
+public:
+    struct Answer {
+        int button;
+        std::function<void()> before;
+    };
+    explicit Answerer(std::vector<Answer> answers) : answers_(std::move(answers)), thread_([this] { Loop(); }) {}
+    ~Answerer() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<std::string> texts;
+
+private:
+    void Loop() {
+        size_t next = 0;
+        while (!stop_) {
+            HWND box = FindWindowA("#32770", "Setup");
+            if (!box || next >= answers_.size()) {
+                Sleep(20);
+                continue;
+            }
+            char text[1024] = {};
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            texts.push_back(text);
+            if (answers_[next].before) answers_[next].before();
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(answers_[next].button, BN_CLICKED), 0);
+            ++next;
+            while (!stop_ && IsWindow(box)) Sleep(10);
+        }
+    }
+    std::vector<Answer> answers_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A disc folder as the current folder, a target folder, and a scratch key.
+class InstallerTest : public ::testing::Test {
+protected:
+    InstallerTest() : disc_("disc"), work_("target"), previous_(fs::current_path()) {}
+    void SetUp() override {
+        core::UnmountAll();
+        fs::current_path(disc_.Path());
+        testutil::WriteFile(disc_.File("Setup.exe"), "the running program");
+        testutil::WriteFile(disc_.File("Game.exe"), std::string(3000, 'g'));
+        target_ = work_.File("X");
+        key_ = "Software\\DiscTest" + std::to_string(GetCurrentProcessId());
+        WipeKey();
+        CoInitialize(nullptr);
+    }
+    void TearDown() override {
+        WipeKey();
+        core::UnmountAll();
+        fs::current_path(previous_);
+        CoUninitialize();
+    }
+    void WipeKey() {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            RegDeleteKeyA(root, (key_ + "\\Inner").c_str());
+            RegDeleteKeyA(root, key_.c_str());
+        }
+    }
+    bool KeyExists(HKEY root, const std::string& key) {
+        core::RegistryKey k;
+        return k.Open(key.c_str(), true, root);
+    }
+
+    testutil::TempFolder disc_, work_;
+    fs::path previous_;
+    std::string target_, key_;
+};
+
+}  // namespace
+
+TEST_F(InstallerTest, InstallWritesTheUninstallLog) {
+    TestContext context(target_);
+    OperationList lines = {
+        "create_folder|[TargetFolder]",
+        "copy_file|Game.exe|[TargetFolder]\\Game.exe",
+        "create_registry_key|HKEY_LOCAL_MACHINE|" + key_,
+        "create_registry_dword|HKEY_LOCAL_MACHINE|" + key_ + "|Installed|1",
+    };
+    OperationList undo;
+    RecordingProgress progress;
+    ASSERT_TRUE(RunInstall(context, lines, &undo, &progress, true));
+    EXPECT_EQ(testutil::ReadFile(target_ + "\\Setup.exe"), "the running program");
+    EXPECT_EQ(fs::file_size(target_ + "\\Game.exe"), 3000u);
+    core::RegistryKey key;
+    ASSERT_TRUE(key.Open(key_.c_str(), true, HKEY_LOCAL_MACHINE));
+    EXPECT_EQ(key.GetDword("Installed"), 1u);
+    key.Close();
+
+    const OperationList expected = {
+        "delete_file|" + target_ + "\\Setup.exe",
+        "delete_registry_dword|HKEY_LOCAL_MACHINE|" + key_ + "|Installed",
+        "delete_registry_key|HKEY_LOCAL_MACHINE|" + key_,
+        "delete_file|" + target_ + "\\Game.exe",
+        "delete_folder|" + target_,
+        "delete_file|" + target_ + "\\Setup.uni",
+    };
+    EXPECT_EQ(undo, expected);
+    // The stored log, byte for byte.
+    core::BinaryBuffer bytes;
+    bytes.AppendBytes("g_\0\0\0\0\0\2\0\0\0v_RightAligned\0\x09\x01v_ToDo\0\x10", 36);
+    bytes.AppendU32(uint32_t(expected.size()));
+    for (const std::string& record : expected) {
+        bytes.AppendU8(1);
+        bytes.AppendU32(uint32_t(record.size()));
+        bytes.AppendBytes(record.data(), uint32_t(record.size()));
+    }
+    std::string stored = testutil::ReadFile(target_ + "\\Setup.uni");
+    EXPECT_EQ(stored, std::string(reinterpret_cast<const char*>(bytes.Data()), bytes.Size()));
+
+    // Progress: three steps of 2048, the two copies by their sizes.
+    ASSERT_EQ(progress.ranges.size(), 2u);
+    EXPECT_EQ(progress.ranges[1].second, 3u * 2048 + 3000 + 19);
+    EXPECT_EQ(progress.positions.back(), progress.ranges[1].second);
+    EXPECT_GT(context.alive, 5);
+
+    // Running the log removes everything; the target folder itself goes only
+    // when it is empty, and the log deletes itself last, so the folder stays
+    // behind empty for the uninstaller to remove.
+    OperationList none;
+    ASSERT_TRUE(ExecuteOperations(context, undo, &none, nullptr));
+    EXPECT_TRUE(none.empty());
+    EXPECT_TRUE(fs::is_empty(target_));
+    EXPECT_TRUE(fs::exists(work_.Path()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key_));
+}
+
+TEST_F(InstallerTest, CancelAtTheThirdLineRollsBack) {
+    TestContext context(target_);
+    OperationList lines = {
+        "create_folder|[TargetFolder]",
+        "create_registry_key|hkey_current_user|" + key_,  // any letter case names the root
+        "copy_file|Missing.bin|[TargetFolder]\\Missing.bin",
+        "create_folder|[TargetFolder]\\Never",
+    };
+    OperationList undo;
+    Answerer answers({{IDCANCEL, nullptr}});
+    EXPECT_FALSE(RunInstall(context, lines, &undo, nullptr, false));
+    ASSERT_EQ(answers.texts.size(), 1u);
+    EXPECT_EQ(answers.texts[0], "Cannot open Missing.bin (100% sure).");
+    EXPECT_EQ(undo, (OperationList{"delete_registry_key|hkey_current_user|" + key_, "delete_folder|" + target_}));
+    EXPECT_FALSE(fs::exists(target_));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key_));
+    EXPECT_TRUE(fs::is_empty(work_.Path()));
+}
+
+TEST_F(InstallerTest, ExistingFolderAndKeyGetNoRecords) {
+    fs::create_directories(target_);
+    {
+        core::RegistryKey k;
+        ASSERT_TRUE(k.Create(key_.c_str(), HKEY_CURRENT_USER));
+    }
+    TestContext context(target_);
+    OperationList undo;
+    ASSERT_TRUE(ExecuteOperations(context,
+                                  {"create_folder|[TargetFolder]", "create_registry_key|HKEY_CURRENT_USER|" + key_,
+                                   "create_registry_key|HKEY_CURRENT_USER|" + key_ + "\\Inner",
+                                   "create_registry_string|HKEY_CURRENT_USER|" + key_ + "\\Inner|Name|[TargetFolder]",
+                                   "Create_Folder|" + target_ + "\\ignored"},
+                                  &undo, nullptr));
+    EXPECT_EQ(undo, (OperationList{"delete_registry_string|HKEY_CURRENT_USER|" + key_ + "\\Inner|Name",
+                                   "delete_registry_key|HKEY_CURRENT_USER|" + key_ + "\\Inner"}));
+    core::RegistryKey k;
+    ASSERT_TRUE(k.Open((key_ + "\\Inner").c_str(), true, HKEY_CURRENT_USER));
+    EXPECT_EQ(k.GetString("Name"), target_);
+    k.Close();
+    EXPECT_FALSE(fs::exists(target_ + "\\ignored"));
+
+    // "HKCU" is no root name: the write fails and is asked about.
+    Answerer answers({{IDCANCEL, nullptr}});
+    EXPECT_FALSE(ExecuteOperations(context, {"create_registry_key|HKCU|" + key_}, &undo, nullptr));
+    ASSERT_EQ(answers.texts.size(), 1u);
+    EXPECT_EQ(answers.texts[0], "Cannot write HKCU/" + key_ + ".");
+}
+
+TEST_F(InstallerTest, LargeCopyMovesInTransferBufferChunks) {
+    testutil::WriteFile(disc_.File("big.bin"), std::string(5000000, 'b'));
+    TestContext context(target_);
+    fs::create_directories(target_);
+    OperationList undo;
+    RecordingProgress progress;
+    ASSERT_TRUE(ExecuteOperations(context, {"copy_file|big.bin|[TargetFolder]\\big.bin"}, &undo, &progress));
+    EXPECT_EQ(progress.ranges.back(), (std::pair<uint64_t, uint64_t>{0, 5000000}));
+    EXPECT_EQ(progress.positions, (std::vector<uint64_t>{0, 0, 2097152, 4194304, 5000000, 5000000}));
+    EXPECT_EQ(fs::file_size(target_ + "\\big.bin"), 5000000u);
+}
+
+TEST_F(InstallerTest, RetryAfterTheUserFixesTheProblem) {
+    // A folder in the way of the target file (read-only attributes do not
+    // stop Wine running as root).
+    std::string locked = target_ + "\\Game.exe";
+    fs::create_directories(locked);
+    TestContext context(target_);
+    OperationList undo;
+    Answerer answers({{IDRETRY, [&] { RemoveDirectoryA(locked.c_str()); }}});
+    ASSERT_TRUE(ExecuteOperations(context, {"copy_file|Game.exe|[TargetFolder]\\Game.exe"}, &undo, nullptr));
+    ASSERT_EQ(answers.texts.size(), 1u);
+    EXPECT_EQ(answers.texts[0], "Cannot create " + locked + ".");
+    EXPECT_EQ(fs::file_size(locked), 3000u);
+    EXPECT_EQ(undo, OperationList{"delete_file|" + locked});
+}
+
+TEST_F(InstallerTest, DamagedPackageEntryIsAFailedCopyAndLeavesNoPartialFile) {
+    // An entry whose second chunk is damaged reads short.
+    std::vector<uint8_t> data(300000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 31) ^ (i >> 7));
+    std::string error;
+    core::PackOptions options;
+    options.method = core::PackMethod::Bzip2;
+    ASSERT_TRUE(core::WritePackage(disc_.File("Setup.pac"), {core::PackInput::FromBytes("Data\\big.dat", data)},
+                                   options, &error))
+        << error;
+    std::string pac = testutil::ReadFile(disc_.File("Setup.pac"));
+    size_t second = pac.size() / 2;
+    for (size_t i = 0; i < 64; ++i) pac[second + i] = char(pac[second + i] ^ 0x5A);
+    testutil::WriteFile(disc_.File("Setup.pac"), pac);
+    ASSERT_NE(core::Mount("Setup.pac", "Virtual", false), nullptr);
+
+    fs::create_directories(target_);
+    TestContext context(target_);
+    OperationList undo;
+    Answerer answers({{IDCANCEL, nullptr}});
+    EXPECT_FALSE(ExecuteOperations(context, {"copy_file|Data\\big.dat|[TargetFolder]\\big.dat"}, &undo, nullptr));
+    EXPECT_EQ(answers.texts.size(), 1u);
+    EXPECT_TRUE(undo.empty());
+    EXPECT_FALSE(fs::exists(target_ + "\\big.dat"));
+}
+
+TEST_F(InstallerTest, StartMenuFolderAndShortcut) {
+    TestContext context(target_);
+    context.startMenu = "DiscTest " + std::to_string(GetCurrentProcessId());
+    OperationList undo;
+    ASSERT_TRUE(ExecuteOperations(context,
+                                  {"create_startmenu_folder|[StartMenu]",
+                                   "create_shortcut|[StartMenu]\\Play|C:\\windows\\notepad.exe|-x|C:\\windows|"
+                                   "C:\\windows\\notepad.exe|0"},
+                                  &undo, nullptr));
+    core::FilePath programs;
+    ASSERT_TRUE(programs.SetSpecialFolder(core::kFolderCommonPrograms));
+    std::string folder = programs.FullPath() + "\\" + context.startMenu;
+    EXPECT_EQ(undo, (OperationList{"delete_file|" + folder + "\\Play.lnk", "delete_folder|" + folder}));
+    EXPECT_TRUE(fs::exists(folder + "\\Play.lnk"));
+    OperationList none;
+    ExecuteOperations(context, undo, &none, nullptr);
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(InstallerTest, UninstallHandsTheLogToTheUninstaller) {
+    EXPECT_EQ(UninstallCommandLine("C:\\Temp\\{Trelvo_QmSetup}", true),
+              "C:\\Temp\\{Trelvo_QmSetup}.exe \"C:\\Temp\\{Trelvo_QmSetup}.ini\" -quiet");
+    EXPECT_EQ(UninstallCommandLine("C:\\My Temp\\{Trelvo_QmSetup}", false),
+              "C:\\My Temp\\{Trelvo_QmSetup}.exe \"C:\\My Temp\\{Trelvo_QmSetup}.ini\"");
+
+    // The installed copy runs in the target folder, where the log is.
+    BuildUninstallLog({"delete_file|C:\\x", "delete_folder|C:\\y"}, false).Save("Setup.uni");
+    core::RegisterInternalResource("$:$Uninstaller_Runtime$:$", "EXE", 154);
+    core::DataGroup texts;
+    texts.SetValue("INSTALL_UNINST_DONE_TITLE", core::DataValue("Done"));
+    UninstallRequest request{&texts, "[GAME_TITLE]", "{6B29FC40-CA47-1067-B31D-00DD010662DA}", true};
+    UninstallLaunch launch = RunUninstall(true, request);
+    ASSERT_TRUE(launch.started);
+    EXPECT_EQ(launch.commandLine, launch.programPath + " \"" + launch.scriptPath + "\" -quiet");
+
+    core::DataGroup script;
+    ASSERT_TRUE(script.Load(launch.scriptPath.c_str()));
+    const core::DataValue::List* todo = script.FindValue("ToDo")->GetList();
+    ASSERT_NE(todo, nullptr);
+    ASSERT_EQ(todo->size(), 2u);
+    EXPECT_STREQ((*todo)[1].Text(), "delete_folder|C:\\y");
+    const core::DataGroup* lang = script.FindValue("Lang")->Group();
+    ASSERT_NE(lang, nullptr);
+    EXPECT_STREQ(lang->GetValue("INSTALL_UNINST_DONE_TITLE").Text(), "Done");
+    EXPECT_STREQ(lang->GetValue("ApplicationName").Text(), "[GAME_TITLE]");
+    core::FilePath program;
+    program.SetSpecialFolder(core::kFolderProgram);
+    EXPECT_EQ(lang->GetValue("TargetFolder").Text(), program.FullPath());
+    EXPECT_TRUE(script.FindValue("RightAligned")->Bool());
+
+    // The started program records its command line.
+    std::string record = launch.scriptPath + ".args";
+    for (int i = 0; i < 200 && !fs::exists(record); ++i) Sleep(25);
+    Sleep(100);
+    EXPECT_EQ(testutil::ReadFile(record), launch.commandLine);
+    DeleteFileA(record.c_str());
+    DeleteFileA(launch.scriptPath.c_str());
+    for (int i = 0; i < 100 && !DeleteFileA(launch.programPath.c_str()); ++i) Sleep(50);
+
+    // Run from anywhere else, the script carries an empty ToDo.
+    fs::remove(disc_.File("Setup.uni"));
+    UninstallLaunch again = RunUninstall(false, request);
+    core::DataGroup empty;
+    ASSERT_TRUE(empty.Load(again.scriptPath.c_str()));
+    EXPECT_TRUE(empty.FindValue("ToDo")->GetList()->empty());
+    for (int i = 0; i < 200 && !fs::exists(again.scriptPath + ".args"); ++i) Sleep(25);
+    Sleep(100);
+    DeleteFileA((again.scriptPath + ".args").c_str());
+    DeleteFileA(again.scriptPath.c_str());
+    for (int i = 0; i < 100 && !DeleteFileA(again.programPath.c_str()); ++i) Sleep(50);
+}
