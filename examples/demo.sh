@@ -1,24 +1,38 @@
 #!/usr/bin/env bash
-# What the authoring tools can do so far: build a project tree from its JSON
-# form, show it, and convert it back. Usage: demo.sh DISCTOOL OUTDIR
+# Builds the demo disc: draws its pictures and sounds, checks the project,
+# lays out the disc folder and previews the menu.
+# Usage: demo.sh DISCTOOL OUTDIR  (demo_media is found next to DISCTOOL)
 set -euo pipefail
 disctool=$1
 out=$2
 here=$(cd "$(dirname "$0")" && pwd)
-mkdir -p "$out"
+bin=$(dirname "$disctool")
+root=$(cd "$here/.." && pwd)
 
-echo "== disctool tree from-json: the demo project tree"
-"$disctool" tree from-json "$here/demo-tree.json" "$out/project.vgf"
-echo "   wrote $out/project.vgf ($(stat -c %s "$out/project.vgf") bytes)"
+# The project is copied so that the drawn media do not land in the source tree.
+rm -rf "$out/project"
+mkdir -p "$out"
+cp -r "$here/demo" "$out/project"
+rm -f "$out/project/make_media.cpp"
+"$bin/demo_media" "$out/project/media"
+
+echo "== disctool project check"
+"$disctool" project check "$out/project"
 echo
-echo "== disctool tree dump"
-"$disctool" tree dump "$out/project.vgf"
+echo "== disctool project build"
+runtime=""
+for candidate in "$root/build/win32/bin/Setup.exe" "$root/build/win64/bin/Setup.exe"; do
+    [ -f "$candidate" ] && runtime=$candidate && break
+done
+if [ -n "$runtime" ]; then
+    "$disctool" project build "$out/project" -o "$out/disc" --runtime "$runtime"
+else
+    echo "   (no Setup.exe built yet: the disc gets project.vgf instead)"
+    "$disctool" project build "$out/project" -o "$out/disc" --no-runtime
+fi
 echo
-echo "== disctool tree to-json, and back to the same bytes"
-"$disctool" tree to-json "$out/project.vgf" "$out/project.json"
-"$disctool" tree from-json "$out/project.json" "$out/again.vgf"
-cmp "$out/project.vgf" "$out/again.vgf" && echo "   identical"
+echo "== disctool pack list $out/disc/Setup.pac"
+"$disctool" pack list "$out/disc/Setup.pac"
 echo
-echo "== a damaged copy is refused with the offset where reading failed"
-head -c 40 "$out/project.vgf" >"$out/damaged.vgf"
-"$disctool" tree dump "$out/damaged.vgf" || true
+echo "== disctool project preview"
+"$disctool" project preview "$out/project" -o "$out/preview"

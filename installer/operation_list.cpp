@@ -120,14 +120,22 @@ const DataGroup* FirstChild(const DataGroup& group) {
 
 void BuildOperationList(const DataGroup* files, const DataGroup* registry, const DataGroup* startMenu,
                         OperationList* list, std::vector<RejectedNode>* rejected) {
+    BuildOperationListFromRoots(files ? files->FindGroup("Install Target") : nullptr,
+                                registry ? registry->FindGroup("Install Target") : nullptr,
+                                startMenu ? startMenu->FindGroup("Install Target") : nullptr, list, rejected);
+}
+
+void BuildOperationListFromRoots(const DataGroup* filesRoot, const DataGroup* registryRoot,
+                                 const DataGroup* startMenuRoot, OperationList* list,
+                                 std::vector<RejectedNode>* rejected) {
     Walker walker(list, rejected);
-    if (const DataGroup* root = files ? files->FindGroup("Install Target") : nullptr)
-        if (const DataGroup* top = FirstChild(*root)) walker.Files(*top, top->Name());
-    if (const DataGroup* root = registry ? registry->FindGroup("Install Target") : nullptr)
-        for (const auto& [hive, node] : root->Children())
+    if (filesRoot)
+        if (const DataGroup* top = FirstChild(*filesRoot)) walker.Files(*top, top->Name());
+    if (registryRoot)
+        for (const auto& [hive, node] : registryRoot->Children())
             if (const DataGroup* top = FirstChild(*node)) walker.Registry(*top, node->Name(), top->Name());
-    if (const DataGroup* root = startMenu ? startMenu->FindGroup("Install Target") : nullptr)
-        if (const DataGroup* top = FirstChild(*root)) walker.StartMenu(*top, top->Name());
+    if (startMenuRoot)
+        if (const DataGroup* top = FirstChild(*startMenuRoot)) walker.StartMenu(*top, top->Name());
 }
 
 std::vector<std::string> SplitLine(std::string_view line) {

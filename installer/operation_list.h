@@ -43,6 +43,11 @@ void BuildOperationList(const core::DataGroup* files, const core::DataGroup* reg
                         const core::DataGroup* startMenu, OperationList* list,
                         std::vector<RejectedNode>* rejected = nullptr);
 
+// The same, from the three "Install Target" groups themselves.
+void BuildOperationListFromRoots(const core::DataGroup* filesRoot, const core::DataGroup* registryRoot,
+                                 const core::DataGroup* startMenuRoot, OperationList* list,
+                                 std::vector<RejectedNode>* rejected = nullptr);
+
 // Every "|" ends a field; empty fields are kept; an empty line is one empty field.
 std::vector<std::string> SplitLine(std::string_view line);
 

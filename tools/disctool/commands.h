@@ -6,6 +6,8 @@ namespace disctool {
 
 int RunTree(int argc, char** argv);
 int RunPack(int argc, char** argv);
+int RunProject(int argc, char** argv);
+int RunPe(int argc, char** argv);
 int RunIni(int argc, char** argv);
 
 // "disctool: " + message on standard error; returns 1.

@@ -30,12 +30,14 @@ struct Command {
 const Command kCommands[] = {
     {"tree", disctool::RunTree, "inspect and convert project tree files (dump, to-json, from-json)"},
     {"pack", disctool::RunPack, "write, list, extract and verify Setup.pac packages"},
+    {"project", disctool::RunProject, "check, build, preview and decompile disc projects"},
+    {"pe", disctool::RunPe, "list, extract and set resources of Windows programs"},
     {"ini", disctool::RunIni, "show configuration files (Tessor.ini) as JSON and compile them"},
 };
 
 void Usage(FILE* out) {
     std::fputs("usage: disctool COMMAND [ARGS...]\n\nCommands:\n", out);
-    for (const Command& c : kCommands) std::fprintf(out, "  %-6s %s\n", c.name, c.summary);
+    for (const Command& c : kCommands) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
     std::fputs("\nRun 'disctool COMMAND --help' for the arguments of a command.\n", out);
 }
 

@@ -1,0 +1,15 @@
+// Texts in a project source are UTF-8; the runtime's texts are ANSI bytes
+// (Windows code page 1252). These convert between the two.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace disctool {
+
+// False (with the offending character's position in *bad) when the text is not
+// UTF-8 or holds a character that code page 1252 cannot represent.
+bool Utf8ToAnsi(std::string_view utf8, std::string* ansi, size_t* bad = nullptr);
+std::string AnsiToUtf8(std::string_view ansi);
+
+}  // namespace disctool
