@@ -2,34 +2,21 @@
 // independent reader (wrestool from icoutils) and by disctool's own listing.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "../core/test_util.h"
+#include "run_tool.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string output;
-};
+using testutil::Result;
+using testutil::RunTool;
+using testutil::Shell;
 
-Result Shell(const std::string& command) {
-    Result r{-1, ""};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
-    int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 std::string Tool(const std::string& args) { return std::string(DISCTOOL_PATH) + " " + args; }
 

@@ -2,37 +2,23 @@
 // build -> decompile -> build round trip.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "../core/test_util.h"
+#include "run_tool.h"
 #include "core/data_group.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string output;
-};
+using testutil::Result;
+using testutil::RunTool;
+using testutil::Shell;
 
-Result RunTool(const std::string& args) {
-    std::string command = std::string(DISCTOOL_PATH) + " " + args + " 2>&1";
-    Result r{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
-    int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 const fs::path kGood = fs::path(DISC_FIXTURES_DIR) / "projects" / "good";
 

@@ -1,35 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "../core/sample_trees.h"
 #include "../core/test_util.h"
+#include "run_tool.h"
 
-namespace {
-
-struct Result {
-    int status;
-    std::string output;  // standard output and standard error together
-};
-
-Result RunTool(const std::string& args) {
-    std::string command = std::string(DISCTOOL_PATH) + " " + args + " 2>&1";
-    Result r{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
-    int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-}  // namespace
+using testutil::Result;
+using testutil::RunTool;
 
 TEST(TreeTool, JsonRoundTripGivesBackTheSameBytes) {
     testutil::TempFolder dir("treetool");

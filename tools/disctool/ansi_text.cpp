@@ -69,4 +69,18 @@ std::string AnsiToUtf8(std::string_view in) {
     return out;
 }
 
+std::string BytesToLatin1Utf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        if (c < 0x80) {
+            out += char(c);
+        } else {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 }  // namespace disctool

@@ -12,4 +12,8 @@ namespace disctool {
 bool Utf8ToAnsi(std::string_view utf8, std::string* ansi, size_t* bad = nullptr);
 std::string AnsiToUtf8(std::string_view ansi);
 
+// Each byte as the character of the same number (U+0000..U+00FF), in UTF-8:
+// the lossless form the JSON dumps use for byte strings.
+std::string BytesToLatin1Utf8(std::string_view bytes);
+
 }  // namespace disctool

@@ -10,6 +10,7 @@
 
 #include "core/ini.h"
 #include "core/stream.h"
+#include "tools/disctool/ansi_text.h"
 #include "tools/disctool/commands.h"
 
 using nlohmann::ordered_json;
@@ -29,19 +30,7 @@ const char kIniUsage[] =
     "\n"
     "Files included with \"Group NAME from FILE\" are opened relative to the current folder.\n";
 
-// Texts are byte strings: each byte becomes the character of the same number.
-std::string Latin1(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            out += char(c);
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Latin1(const std::string& bytes) { return BytesToLatin1Utf8(bytes); }
 
 ordered_json GroupJson(const core::IniGroup& g, bool withName) {
     ordered_json j;

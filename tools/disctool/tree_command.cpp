@@ -19,6 +19,7 @@
 
 #include "core/data_group.h"
 #include "core/exceptions.h"
+#include "tools/disctool/ansi_text.h"
 #include "tools/disctool/commands.h"
 
 using core::BinaryBuffer;
@@ -170,19 +171,7 @@ void DumpGroup(const DataGroup& g, int depth) {
 
 // ---- JSON ----
 
-std::string BytesToJsonText(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            out += char(c);
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string BytesToJsonText(const std::string& bytes) { return BytesToLatin1Utf8(bytes); }
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
