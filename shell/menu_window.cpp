@@ -5,8 +5,16 @@
 #include "core/busy_cursor.h"
 #include "core/data_group.h"
 #include "core/registry.h"
+#include "core/core_startup.h"
+#include "core/file_systems.h"
+#include "core/mount_table.h"
+#include "core/os_version.h"
 #include "installer/admin_rights.h"
+#include "installer/uninstall_run.h"
+#include "shell/language_dialog.h"
+#include "shell/startup.h"
 #include "resources/resource_ids.h"
+#include "ui/gdi.h"
 #include "ui/message_box.h"
 
 namespace shell {
@@ -26,10 +34,28 @@ std::string CacheKey(const std::string& language, int object, int image) {
     return language + ":" + std::to_string(object) + ":" + std::to_string(image);
 }
 
+// Names the runtime and the editor version the project was made with.
+class AboutBox : public ui::Dialog {
+public:
+    explicit AboutBox(std::string editorVersion) : ui::Dialog(IDD_ABOUT), editorVersion_(std::move(editorVersion)) {}
+
+protected:
+    bool OnInit() override {
+        SetText("(CU)  w " + editorVersion_ + "  s 3.4");
+        CenterOnScreen();
+        return true;
+    }
+
+private:
+    std::string editorVersion_;
+};
+
 }  // namespace
 
 MenuWindow::MenuWindow()
-    : ui::Dialog(IDD_MENU), launchFolder_(CurrentDirectory()), hasAdminRights_(installer::ComputeAdminRights()) {}
+    : ui::Dialog(IDD_MENU), launchFolder_(CurrentDirectory()), hasAdminRights_(installer::ComputeAdminRights()) {
+    icon_ = ::LoadIconA(ui::ResourceModule(), MAKEINTRESOURCEA(IDI_MENU));
+}
 
 MenuWindow::~MenuWindow() { DestroyObjects(); }
 
@@ -37,7 +63,242 @@ bool MenuWindow::OnInit() {
     // The marker that lets a second start find this window stays a visible
     // child, out of sight.
     ::SetWindowPos(GetItem(kMarkerButtonId), nullptr, 1700, 1700, 64, 32, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (startUp_) StartUp();
     return true;
+}
+
+bool MenuWindow::StartUp() {
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    core::Core& core = core::GetCore();
+    core.Init(hwnd_, instance);
+    arg1_ = core.ArgumentCount() > 0 ? core.Arguments()[0] : std::string();
+
+    core::OsVersion os;
+    core::GetOsVersion(os);
+    osKind_ = os.kind;
+    handCursor_ = ::LoadCursorA(ui::ResourceModule(), MAKEINTRESOURCEA(IDC_MENU_HAND));
+    menuCursor_ = ::LoadCursorA(ui::ResourceModule(), MAKEINTRESOURCEA(IDC_MENU_ARROW));
+    if (!handCursor_) handCursor_ = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // the system's hand
+    if (!menuCursor_) menuCursor_ = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // and arrow
+
+    if (icon_) Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    if (HMENU system = ::GetSystemMenu(hwnd_, FALSE)) {
+        ::AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuA(system, MF_STRING, kAboutCommand, "&About...");
+    }
+
+    // The splash gets painted by pumping what is pending once; loading follows.
+    ui::Dialog splash(IDD_SPLASH);
+    if (splash.Create(hwnd_)) splash.Show(SW_SHOW);
+    const DWORD splashShown = ::timeGetTime();
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(int(message.wParam));
+            break;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+
+    // A restarted copy reads what is installed, not the disc's package.
+    if (arg1_ != "-checkrestart" && arg1_ != "-restart") core::Mount("Setup.pac", "Virtual", false);
+
+    bool loaded = LoadProjectSettings();
+    // Outside test mode the splash stays at least 1.5 s.
+    if (loaded && !project_.settings.TestMode)
+        while (::timeGetTime() - splashShown < kSplashMs) ::Sleep(10);
+    splash.Destroy();
+    if (!loaded) {
+        End(0);
+        return false;
+    }
+    const ProjectSettings& s = project_.settings;
+    if (s.UseInstaller && arg1_ == "-uninst") {
+        if (!hasAdminRights_) {
+            ShowMessage("[AUTORUN_ERROR_ADMINRIGHTS]", "[AUTORUN_ERROR]", MB_ICONERROR);
+        } else {
+            installer::UninstallRequest request;
+            auto texts = project_.languages.find(currentLanguage_);
+            request.languageTexts = texts == project_.languages.end() ? nullptr : &texts->second;
+            request.applicationName = s.ApplicationName;
+            request.applicationId = s.ApplicationID;
+            request.rightAligned = s.RightAligned;
+            installer::RunUninstall(false, request);
+        }
+        End(0);
+        return false;
+    }
+    if (s.UseInstaller && arg1_ == "-restart" && !s.TestMode) {
+        core::ApplicationRecord record(s.ApplicationID.c_str());
+        std::string installed = record.GetInstalledFolder();
+        std::string here = ProgramFolder();
+        auto same = [](std::string a, std::string b) {
+            while (!a.empty() && a.back() == '\\') a.pop_back();
+            while (!b.empty() && b.back() == '\\') b.pop_back();
+            return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+        };
+        if (record.IsInstalled() && !same(installed, here)) {
+            UnloadDirectX();
+            std::string line = installed;
+            if (line.empty() || line.back() != '\\') line += '\\';
+            StartCopy(line + "Setup.exe -restart", nullptr);
+            End(0);
+            return false;
+        }
+    }
+    if (showLanguageDialog_) {
+        LanguageDialog dialog(*this, currentLanguage_);
+        if (dialog.Run() != IDOK) {
+            End(0);
+            return false;
+        }
+        ApplyLanguage(dialog.Selected());
+    } else {
+        ApplyLanguage(currentLanguage_);
+    }
+    // Dependencies are evaluated here once the actions exist; until then
+    // every object stays enabled.
+    Show(SW_SHOW);
+    if (s.PlayIntroSound && s.IntroSound.Size()) {
+        DWORD flags = SND_ASYNC | SND_MEMORY | SND_NOWAIT | (s.LoopIntroSound ? SND_LOOP : 0);
+        ::PlaySoundA(reinterpret_cast<LPCSTR>(s.IntroSound.Data()), nullptr, flags);
+    }
+    return true;
+}
+
+bool MenuWindow::OnCommand(int id, int code, HWND control) {
+    if (id >= kFirstObjectId && id <= kLastClickableId) {
+        ObjectClicked(id);
+        return true;
+    }
+    return ui::Dialog::OnCommand(id, code, control);
+}
+
+void MenuWindow::OnCancel() {
+    if (project_.settings.TestMode) CloseMenu();
+}
+
+bool MenuWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+    switch (message) {
+    case WM_PAINT:
+        PaintMenu();
+        return true;
+    case WM_ERASEBKGND:
+    case WM_HELP:
+        *result = TRUE;
+        return true;
+    case WM_QUERYDRAGICON:
+        *result = reinterpret_cast<INT_PTR>(icon_);
+        return true;
+    case WM_SETCURSOR:
+        if (!ChooseCursor()) return false;
+        *result = TRUE;
+        return true;
+    case WM_CTLCOLORBTN:
+        *result = reinterpret_cast<INT_PTR>(::GetStockObject(NULL_BRUSH));
+        return true;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        MenuObject* object = item ? FindObject(int(item->CtlID)) : nullptr;
+        if (!object) return false;
+        object->Draw(*item);
+        *result = TRUE;
+        return true;
+    }
+    case WM_RBUTTONDBLCLK:
+        if (project_.settings.TestMode) {
+            showOutlines_ = !showOutlines_;
+            ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        }
+        return false;
+    case WM_CLOSE:
+        CloseMenu();
+        return true;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != kAboutCommand) return false;
+        AboutBox(project_.settings.WizardVersion).DoModal(hwnd_);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MenuWindow::PaintMenu() {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(hwnd_, &paint);
+    RECT client;
+    GetClientRect(&client);
+    if (::IsIconic(hwnd_)) {
+        if (icon_) ::DrawIcon(dc, (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2,
+                              (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2, icon_);
+    } else {
+        const ProjectSettings& s = project_.settings;
+        if (!currentBackground_ ||
+            !ui::DrawPixels(dc, 0, 0, s.Width, s.Height, currentBackground_->data(), currentBackground_->size()))
+            ui::FillColor(dc, client, RGB(128, 128, 128));
+    }
+    ::EndPaint(hwnd_, &paint);
+}
+
+bool MenuWindow::ChooseCursor() {
+    if (osKind_ == core::kOsWindows95 || !menuCursor_) return false;
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    for (const auto& object : objects_) {
+        RECT r;
+        if (!object->IsEnabled() || !object->GetWindowRect(&r)) continue;
+        bool inside = cursor.x >= r.left && cursor.x < r.right && cursor.y >= r.top && cursor.y < r.bottom;
+        if (inside && IsSelectable(*object)) {
+            ::SetCursor(handCursor_);
+            return true;
+        }
+    }
+    ::SetCursor(menuCursor_);
+    return true;
+}
+
+void MenuWindow::ObjectClicked(int id) {
+    MenuObject* object = FindObject(id);
+    if (!object || !IsSelectable(*object)) return;
+    ExitRequested = false;
+    RestartRequested = false;
+    // The entry's actions run here once the action engine exists; an empty
+    // run leaves the menu open.
+    if (!ExitRequested && !RestartRequested) return;
+    CloseMenu();
+    if (RestartRequested) RestartAfterClose();
+}
+
+void MenuWindow::CloseMenu() {
+    ::PlaySoundA(nullptr, nullptr, SND_PURGE);
+    currentBackground_ = nullptr;
+    project_.backgrounds.clear();
+    DestroyObjects();
+    project_.controllers.clear();
+    End(0);
+}
+
+void MenuWindow::PropagateHot(MenuObject& source, bool state) {
+    if (!IsSelectable(source)) return;
+    for (const auto& object : objects_) {
+        if (object.get() == &source || object->ControllerID() != source.ControllerID()) continue;
+        object->Hot = state;
+        object->Linked = state;
+        object->Invalidate(false);
+    }
+}
+
+void MenuWindow::PropagatePressed(MenuObject& source, bool state) {
+    if (!IsSelectable(source)) return;
+    for (const auto& object : objects_) {
+        if (object.get() == &source || object->ControllerID() != source.ControllerID()) continue;
+        object->Pressed = state;
+        object->Invalidate(false);
+    }
+    const MenuController* controller = FindController(source.ControllerID());
+    if (state && controller && controller->UseSound && controller->Sound.Size())
+        ::PlaySoundA(reinterpret_cast<LPCSTR>(controller->Sound.Data()), nullptr, SND_ASYNC | SND_MEMORY | SND_NOWAIT);
 }
 
 void MenuWindow::ReportLoadFailure(const std::string& text) {
@@ -115,8 +376,7 @@ void MenuWindow::CreateObjects() {
             const core::DataValue* image = entry.group->FindValue("Image" + std::to_string(k + 1));
             if (image && image->Binary()) object->SetImage(k, image->Binary()->Data(), image->Binary()->Size());
         }
-        // The window itself; hover polling and drawing come with the menu's painting.
-        object->Create(hwnd_, entry.x, entry.y, entry.width, entry.height, id, entry.controllerId);
+        object->Create(hwnd_, entry.x, entry.y, entry.width, entry.height, id, entry.controllerId, this);
         objectIdMap_[id] = object.get();
         objects_.push_back(std::move(object));
     }

@@ -17,13 +17,32 @@
 
 namespace shell {
 
-class MenuWindow : public ui::Dialog {
+class MenuWindow : public ui::Dialog, public MenuObjectOwner {
 public:
     static constexpr int kMarkerButtonId = 1044;
     static constexpr const char* kMarkerCaption = "$$_Qm_DummyButton_$$";
+    static constexpr UINT kAboutCommand = 0x10;
+    static constexpr DWORD kSplashMs = 1500;
+    // Objects from number 302 on are drawn but their clicks do nothing.
+    static constexpr int kLastClickableId = 5000;
 
     MenuWindow();
     ~MenuWindow() override;
+
+    // Makes initialisation run the whole start-up (core, Setup.pac, project,
+    // language choice, showing); without it the window only places its
+    // marker, as the tests that load projects themselves want.
+    void EnableStartUp(bool on) { startUp_ = on; }
+    const std::string& Arg1() const { return arg1_; }
+
+    // Stops sound, frees pictures, objects and controllers, and ends the modal run.
+    void CloseMenu();
+    // A click on the object with control id: ignored unless the object and
+    // a selectable controller exist.
+    void ObjectClicked(int id);
+    void PropagateHot(MenuObject& source, bool state) override;
+    void PropagatePressed(MenuObject& source, bool state) override;
+    bool ShowOutlines() const override { return showOutlines_; }
 
     // Reads the project tree from name (through the mount table), sizes the
     // window, builds controllers, language tables, backgrounds and the
@@ -65,9 +84,13 @@ public:
     bool RestartRequested = false;
 
 protected:
-    // Places the marker button; the start-up sequence (core start, splash,
-    // loading, language choice) is run from here by the program entry.
+    // Places the marker button, and runs the start-up when enabled.
     bool OnInit() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    // Enter does nothing; Escape closes only in test mode.
+    void OnOK() override {}
+    void OnCancel() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
     // Shows a loading failure to the user.
     virtual void ReportLoadFailure(const std::string& text);
 
@@ -76,6 +99,10 @@ private:
     void DecideLanguageDialog();
     void CreateObjects();
     void DestroyObjects();
+    // Start-up after the marker is placed; false when the run ended early.
+    bool StartUp();
+    void PaintMenu();
+    bool ChooseCursor();
 
     Project project_;
     std::string currentLanguage_;
@@ -86,6 +113,13 @@ private:
     std::vector<std::unique_ptr<MenuObject>> objects_;
     std::map<int, MenuObject*> objectIdMap_;
     std::map<std::string, std::vector<uint8_t>> imageCache_;
+    bool startUp_ = false;
+    bool showOutlines_ = false;
+    std::string arg1_;
+    uint32_t osKind_ = 4;
+    HICON icon_ = nullptr;
+    HCURSOR handCursor_ = nullptr;
+    HCURSOR menuCursor_ = nullptr;
 };
 
 }  // namespace shell

@@ -4,7 +4,7 @@ export WINEPREFIX="$WINE_DIR/prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko download prompts in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ -z "$DISPLAY" ] && [ -f "$WINE_DIR/display" ]; then
+if [ -z "${DISPLAY:-}" ] && [ -f "$WINE_DIR/display" ]; then
     DISPLAY=$(cat "$WINE_DIR/display")
     export DISPLAY
 fi

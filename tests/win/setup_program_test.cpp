@@ -1,0 +1,370 @@
+// The real Setup.exe on a disc folder made here: the project tree is put
+// into a copy of the program with the portable resource editor, the program
+// is started as its own process, and its window is driven and read from
+// outside, as a user would see it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "../core/sample_project.h"
+#include "../core/test_util.h"
+#include "shell/startup.h"
+#include "tools/disctool/pe_resources.h"
+
+namespace {
+
+constexpr const char* kMarker = "$$_Qm_DummyButton_$$";
+
+std::string ProgramFolderOfTests() {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+struct WindowSearch {
+    DWORD pid;
+    const char* childText;  // a child with this text, or null for any window
+    const char* caption;    // the window's own caption, or null
+    HWND found;
+};
+
+BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    char text[64] = {};
+    ::GetWindowTextA(child, text, sizeof text);
+    if (std::string(text) != search->childText) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->pid || !::IsWindowVisible(hwnd)) return TRUE;
+    if (search->caption) {
+        char text[128] = {};
+        ::GetWindowTextA(hwnd, text, sizeof text);
+        if (std::string(text) != search->caption) return TRUE;
+    }
+    if (search->childText) {
+        WindowSearch inner{0, search->childText, nullptr, nullptr};
+        ::EnumChildWindows(hwnd, MatchChildText, reinterpret_cast<LPARAM>(&inner));
+        if (!inner.found) return TRUE;
+    }
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND FindWindowOf(DWORD pid, const char* childText, const char* caption) {
+    WindowSearch search{pid, childText, caption, nullptr};
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindowOf(DWORD pid, const char* childText, const char* caption, DWORD timeoutMs = 20000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (HWND hwnd = FindWindowOf(pid, childText, caption)) return hwnd;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+// The text of a message box, to tell why a menu did not come.
+std::string StaticText(HWND box) {
+    char text[512] = {};
+    if (box) ::GetWindowTextA(::GetDlgItem(box, 0xFFFF), text, sizeof text);
+    return text;
+}
+
+// A started copy of the program; ended at the end of the test at the latest.
+class Process {
+public:
+    bool Start(const std::string& program, const std::string& arguments = "") {
+        std::string line = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string folder = program.substr(0, program.find_last_of('\\'));
+        return ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                                &info_) != FALSE;
+    }
+    ~Process() {
+        if (!info_.hProcess) return;
+        if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info_.hProcess, 99);
+        ::WaitForSingleObject(info_.hProcess, 5000);
+        ::CloseHandle(info_.hThread);
+        ::CloseHandle(info_.hProcess);
+    }
+    DWORD Id() const { return info_.dwProcessId; }
+    // True when the process ended within timeoutMs.
+    bool WaitEnd(DWORD timeoutMs) const { return ::WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+    DWORD ExitCode() const {
+        DWORD code = 0xdeadbeef;
+        ::GetExitCodeProcess(info_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION info_ = {};
+};
+
+// A background of one colour in every channel order the test can tell apart.
+constexpr uint8_t kBlue = 0x18, kGreen = 0x90, kRed = 0xD0;
+
+class SetupProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        appId_ = "DiscSetupTest" + std::to_string(::GetCurrentProcessId());
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Trelvo\\Autorun\\" + appId_).c_str());
+    }
+    void TearDown() override {
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Trelvo\\Autorun\\" + appId_).c_str());
+    }
+
+    core::DataGroup Project(bool testMode) {
+        core::DataGroup root = testutil::SampleProject(appId_, kWidth, kHeight);
+        root.SetValue("TestMode", core::DataValue(testMode));
+        core::DataGroup& objects = *root.FindGroup("Objects")->FindValue("English")->Group();
+        std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
+        for (size_t i = 0; i < pixels.size(); i += 4) {
+            pixels[i] = kBlue;
+            pixels[i + 1] = kGreen;
+            pixels[i + 2] = kRed;
+        }
+        objects.SetValue("Background", core::DataValue(core::BinaryBuffer(pixels.data(), uint32_t(pixels.size()))));
+        return root;
+    }
+
+    // Setup.exe with root as its project in the disc folder, and our
+    // DirectX library beside it unless withDirectX is false.
+    std::string MakeDisc(const core::DataGroup& root, bool withDirectX = true) {
+        std::string tree = disc_.File("project.vgf");
+        EXPECT_TRUE(root.Save(tree.c_str()));
+        std::vector<uint8_t> program = ReadBytes(ProgramFolderOfTests() + "Setup.exe");
+        EXPECT_FALSE(program.empty());
+        std::string error;
+        EXPECT_TRUE(pe::SetResource(&program, pe::ResourceId::Name("VGF"), pe::ResourceId::Number(157),
+                                    ReadBytes(tree), &error))
+            << error;
+        ::DeleteFileA(tree.c_str());
+        std::string setup = disc_.File("Setup.exe");
+        EXPECT_TRUE(WriteBytes(setup, program));
+        if (withDirectX) {
+            EXPECT_TRUE(::CopyFileA((ProgramFolderOfTests() + "dsetup.dll").c_str(), disc_.File("dsetup.dll").c_str(),
+                                    FALSE));
+        }
+        return setup;
+    }
+
+    static constexpr int kWidth = 200, kHeight = 120;
+    std::string appId_;
+    testutil::TempFolder disc_{"setup"};
+};
+
+// The colour on screen at a client point of window, or CLR_INVALID.
+COLORREF ScreenPixel(HWND window, int x, int y) {
+    POINT point = {x, y};
+    ::ClientToScreen(window, &point);
+    HDC screen = ::GetDC(nullptr);
+    COLORREF color = ::GetPixel(screen, point.x, point.y);
+    ::ReleaseDC(nullptr, screen);
+    return color;
+}
+
+TEST_F(SetupProgramTest, ShowsTheProjectBackgroundAndClosesByTheCloseBox) {
+    std::string setup = MakeDisc(Project(true));
+    Process process;
+    ASSERT_TRUE(process.Start(setup));
+    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr) << "no menu window appeared";
+
+    RECT client = {};
+    ASSERT_TRUE(::GetClientRect(menu, &client));
+    EXPECT_EQ(client.right, kWidth);
+    EXPECT_EQ(client.bottom, kHeight);
+    // Points away from the two objects (top left, 30 x 20 and 31 x 21 from x 10 and 50).
+    static const POINT points[] = {{0, 0}, {5, 60}, {150, 100}, {kWidth - 1, kHeight - 1}, {120, 5}};
+    COLORREF expected = RGB(kRed, kGreen, kBlue);
+    for (size_t i = 0; i < std::size(points); ++i) {
+        COLORREF seen = CLR_INVALID;
+        for (int tries = 0; tries < 100 && seen != expected; ++tries, ::Sleep(50))
+            seen = ScreenPixel(menu, points[i].x, points[i].y);
+        EXPECT_EQ(seen, expected) << "point " << i << " (" << points[i].x << ", " << points[i].y << ")";
+    }
+
+    ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(process.WaitEnd(20000));
+    EXPECT_EQ(process.ExitCode(), 0u);
+}
+
+// Keys reach the menu through its focused marker button, as typing does.
+TEST_F(SetupProgramTest, EscapeClosesOnlyInTestModeAndEnterNever) {
+    static const struct {
+        bool testMode;
+        WPARAM key;
+        bool closes;
+    } cases[] = {
+        {false, VK_ESCAPE, false},
+        {false, VK_RETURN, false},
+        {true, VK_RETURN, false},
+        {true, VK_ESCAPE, true},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string setup = MakeDisc(Project(cases[i].testMode));
+        Process process;
+        ASSERT_TRUE(process.Start(setup)) << "case " << i;
+        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        ASSERT_NE(menu, nullptr) << "case " << i;
+        HWND marker = ::GetDlgItem(menu, 1044);
+        ::PostMessageA(marker, WM_KEYDOWN, cases[i].key, 1);
+        ::PostMessageA(marker, WM_KEYUP, cases[i].key, 0xC0000001);
+        EXPECT_EQ(process.WaitEnd(cases[i].closes ? 20000 : 1500), cases[i].closes) << "case " << i;
+        if (!cases[i].closes) {
+            ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+            EXPECT_TRUE(process.WaitEnd(20000)) << "case " << i;
+        }
+    }
+}
+
+TEST_F(SetupProgramTest, SecondStartBringsTheFirstForwardAndEnds) {
+    std::string setup = MakeDisc(Project(true));
+    Process first;
+    ASSERT_TRUE(first.Start(setup));
+    HWND menu = WaitForWindowOf(first.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr);
+
+    Process second;
+    ASSERT_TRUE(second.Start(setup));
+    ASSERT_TRUE(second.WaitEnd(20000)) << "the second start kept running";
+    EXPECT_EQ(FindWindowOf(second.Id(), nullptr, nullptr), nullptr);
+    EXPECT_TRUE(::IsWindow(menu));
+    EXPECT_FALSE(first.WaitEnd(0));
+
+    ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(first.WaitEnd(20000));
+}
+
+// Object 1 (10,10 30x20) and object 2 (50,10 31x21) share the selectable
+// controller; picture k of each is grey 0x40 + k.
+TEST_F(SetupProgramTest, HoverAndPressLightLinkedObjectsTogether) {
+    core::DataGroup root = Project(true);
+    core::DataGroup& objects = *root.FindGroup("Objects")->FindValue("English")->Group();
+    objects.FindValue("2")->Group()->SetValue("Controller", core::DataValue(testutil::ControllerId(1)));
+    std::string setup = MakeDisc(root);
+    Process process;
+    ASSERT_TRUE(process.Start(setup));
+    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr) << "a window of the program says: " << StaticText(FindWindowOf(process.Id(), nullptr, nullptr))
+                             << "; ended " << process.WaitEnd(0) << " with " << std::hex << process.ExitCode();
+    ::SetForegroundWindow(menu);
+
+    enum Step { kAway, kOverFirst, kOverSecond, kDown, kUp };
+    // The cursor rests near an object's bottom right; pixels are read near
+    // its top left, clear of the arrow.
+    static const struct {
+        Step step;
+        uint8_t first, second;  // expected grey of each object
+    } cases[] = {
+        {kAway, 0x41, 0x41},      {kOverFirst, 0x42, 0x42}, {kAway, 0x41, 0x41},
+        {kOverSecond, 0x42, 0x42}, {kOverFirst, 0x42, 0x42}, {kDown, 0x43, 0x43},
+        {kAway, 0x41, 0x41},      {kUp, 0x41, 0x41},
+    };
+    auto moveTo = [&](int x, int y) {
+        POINT point = {x, y};
+        ::ClientToScreen(menu, &point);
+        ::SetCursorPos(point.x, point.y);
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        switch (cases[i].step) {
+        case kAway: moveTo(150, 100); break;
+        case kOverFirst: moveTo(36, 26); break;
+        case kOverSecond: moveTo(77, 27); break;
+        case kDown: ::mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0); break;
+        case kUp: ::mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0); break;
+        }
+        COLORREF first = RGB(cases[i].first, cases[i].first, cases[i].first);
+        COLORREF second = RGB(cases[i].second, cases[i].second, cases[i].second);
+        COLORREF seenFirst = CLR_INVALID, seenSecond = CLR_INVALID;
+        for (int tries = 0; tries < 60 && (seenFirst != first || seenSecond != second); ++tries, ::Sleep(50)) {
+            seenFirst = ScreenPixel(menu, 12, 12);
+            seenSecond = ScreenPixel(menu, 52, 12);
+        }
+        EXPECT_EQ(seenFirst, first) << "case " << i;
+        EXPECT_EQ(seenSecond, second) << "case " << i;
+    }
+    ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(process.WaitEnd(20000));
+}
+
+TEST_F(SetupProgramTest, SystemMenuAboutNamesTheEditorVersion) {
+    std::string setup = MakeDisc(Project(true));  // made with editor version 3.5
+    Process process;
+    ASSERT_TRUE(process.Start(setup));
+    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr);
+    ::PostMessageA(menu, WM_SYSCOMMAND, 0x10, 0);
+    HWND about = WaitForWindowOf(process.Id(), nullptr, "(CU)  w 3.5  s 3.4");
+    ASSERT_NE(about, nullptr);
+    ::PostMessageA(about, WM_COMMAND, IDOK, 0);
+    for (int tries = 0; tries < 100 && ::IsWindow(about); ++tries) ::Sleep(50);
+    EXPECT_FALSE(::IsWindow(about));
+    EXPECT_FALSE(process.WaitEnd(0)) << "the menu stays after the about box";
+    ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(process.WaitEnd(20000));
+}
+
+TEST_F(SetupProgramTest, SplashShowsWhileLoadingAndAtLeastSetTimeOutsideTestMode) {
+    static const struct {
+        bool testMode;
+        DWORD atLeastMs;
+    } cases[] = {{false, 1500}, {true, 0}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string setup = MakeDisc(Project(cases[i].testMode));
+        Process process;
+        DWORD started = ::GetTickCount();
+        ASSERT_TRUE(process.Start(setup)) << "case " << i;
+        HWND first = WaitForWindowOf(process.Id(), nullptr, nullptr);
+        ASSERT_NE(first, nullptr) << "case " << i;
+        const bool firstIsSplash = ::GetDlgItem(first, 1003) != nullptr;
+        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        DWORD elapsed = ::GetTickCount() - started;
+        ASSERT_NE(menu, nullptr) << "case " << i;
+        if (cases[i].atLeastMs) {
+            EXPECT_TRUE(firstIsSplash) << "case " << i << ": the splash comes first";
+            EXPECT_GE(elapsed, cases[i].atLeastMs) << "case " << i;
+        }
+        EXPECT_TRUE(first == menu || !::IsWindow(first)) << "case " << i << ": the splash is gone with the menu";
+        ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(process.WaitEnd(20000)) << "case " << i;
+    }
+}
+
+TEST_F(SetupProgramTest, MissingDirectXLibraryShowsTheMessageAndNoMenu) {
+    std::string setup = MakeDisc(Project(true), false);
+    Process process;
+    ASSERT_TRUE(process.Start(setup));
+    HWND box = WaitForWindowOf(process.Id(), shell::kDirectXMissingText, "Error");
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(process.WaitEnd(20000));
+    EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+}
+
+}  // namespace
