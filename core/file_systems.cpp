@@ -8,11 +8,7 @@
 
 namespace core {
 
-namespace {
-
-// Splits at "/" and "\"; a root that begins with a drive ("C:\") or with two
-// backslashes keeps them as its first part.
-std::vector<std::string> SplitParts(const std::string& text, bool isRoot) {
+std::vector<std::string> SplitPathParts(const std::string& text, bool isRoot) {
     std::vector<std::string> parts;
     size_t i = 0;
     if (isRoot) {
@@ -37,11 +33,9 @@ std::vector<std::string> SplitParts(const std::string& text, bool isRoot) {
     return parts;
 }
 
-}  // namespace
-
 std::string ResolveRelativeName(const std::string& root, const std::string& name) {
-    std::vector<std::string> rootParts = SplitParts(root, true);
-    std::vector<std::string> nameParts = SplitParts(name, false);
+    std::vector<std::string> rootParts = SplitPathParts(root, true);
+    std::vector<std::string> nameParts = SplitPathParts(name, false);
     size_t first = 0;
     // ".." never climbs above a drive or share root: "C:\.." stays "C:\", as
     // Windows reads it, instead of falling back to the current directory.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/stream.h"
 
@@ -63,6 +64,10 @@ public:
 private:
     std::unique_ptr<PackageFile> package_;
 };
+
+// Splits at "/" and "\", dropping empty parts; with isRoot a leading drive
+// ("C:\"), two backslashes or a POSIX "/" stay a part of their own.
+std::vector<std::string> SplitPathParts(const std::string& text, bool isRoot);
 
 // Resolves a name that begins with "." against root: leading ".." parts climb
 // out of root, one leading "." is dropped, and the rest is joined with "\".

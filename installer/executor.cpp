@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/file_path.h"
+#include "core/file_systems.h"
 #include "core/mount_table.h"
 #include "core/os/os.h"
 #include "core/os_version.h"
@@ -24,27 +25,6 @@ const char kErrorCreateFolder[] = "[INSTALL_GENERAL_ERRORCREATEFOLDER]";
 const char kErrorOpenFile[] = "[INSTALL_GENERAL_ERROROPENFILE]";
 const char kErrorCreateFile[] = "[INSTALL_GENERAL_ERRORCREATEFILE]";
 const char kErrorCreateRegistry[] = "[INSTALL_GENERAL_ERRORCREATEREGISTRY]";
-
-// Folder components: a leading "C:\" or "\\" is a component of its own;
-// empty components are dropped.
-std::vector<std::string> SplitFolder(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t i = 0;
-    if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) {
-        parts.push_back(path.substr(0, 2) + "\\");
-        i = 3;
-    } else if (path.rfind("\\\\", 0) == 0) {
-        parts.push_back("\\\\");
-        i = 2;
-    }
-    while (i <= path.size()) {
-        size_t j = path.find_first_of("\\/", i);
-        if (j == std::string::npos) j = path.size();
-        if (j > i) parts.push_back(path.substr(i, j - i));
-        i = j + 1;
-    }
-    return parts;
-}
 
 std::string WithBackslash(std::string path) {
     if (path.empty() || path.back() != '\\') path += '\\';
@@ -142,7 +122,7 @@ private:
     void CreateFolder(const std::string& path) {
         if (core::os::IsDirectory(path.c_str())) return;
         for (;;) {
-            std::vector<std::string> parts = SplitFolder(path);
+            std::vector<std::string> parts = core::SplitPathParts(path, true);
             bool ok = false;
             if (parts.size() > 1) {
                 std::string current = parts[0];

@@ -15,6 +15,7 @@
 #include "core/package_writer.h"
 #include "core/text.h"
 #include "tools/disctool/commands.h"
+#include "tools/disctool/pack_progress.h"
 
 namespace fs = std::filesystem;
 
@@ -166,23 +167,6 @@ bool CollectInputs(const std::vector<std::string>& sources, const std::string& o
     return true;
 }
 
-class ProgressLine {
-public:
-    void Show(const core::PackProgress& p, bool last) {
-        auto now = std::chrono::steady_clock::now();
-        if (!last && now - shown_ < std::chrono::milliseconds(100)) return;
-        shown_ = now;
-        std::fprintf(stderr, "\rpacking: %llu/%llu files, %.1f/%.1f MB, ratio %.3f  ", (unsigned long long)p.files,
-                     (unsigned long long)p.filesTotal, p.bytesIn / 1e6, p.bytesTotal / 1e6,
-                     p.bytesIn ? double(p.bytesOut) / p.bytesIn : 1.0);
-        if (last) std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
-
-private:
-    std::chrono::steady_clock::time_point shown_{};
-};
-
 int Create(int argc, char** argv) {
     if (WantsHelp(argc, argv)) return std::fputs(kCreateUsage, stdout), 0;
     core::PackOptions options;
@@ -212,7 +196,7 @@ int Create(int argc, char** argv) {
     std::vector<core::PackInput> inputs;
     if (!CollectInputs({positional.begin() + 1, positional.end()}, out, &inputs)) return 1;
 
-    ProgressLine line;
+    PackProgressLine line("packing");
     const bool terminal = ::isatty(2);
     if (terminal) options.progress = [&](const core::PackProgress& p) { line.Show(p, false); };
     core::PackProgress last;

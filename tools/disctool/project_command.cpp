@@ -13,6 +13,7 @@
 #include "core/exceptions.h"
 #include "core/package_writer.h"
 #include "tools/disctool/commands.h"
+#include "tools/disctool/pack_progress.h"
 #include "tools/disctool/pe_resources.h"
 #include "tools/disctool/project.h"
 
@@ -186,22 +187,6 @@ bool LooksLikeDiscFolder(const fs::path& dir) {
     return fs::exists(dir / "Setup.pac", ec) || fs::exists(dir / "autorun.inf", ec);
 }
 
-class ProgressLine {
-public:
-    void Show(const core::PackProgress& p, bool last) {
-        auto now = std::chrono::steady_clock::now();
-        if (!last && now - shown_ < std::chrono::milliseconds(100)) return;
-        shown_ = now;
-        std::fprintf(stderr, "\rSetup.pac: %llu/%llu files, %.1f/%.1f MB  ", (unsigned long long)p.files,
-                     (unsigned long long)p.filesTotal, p.bytesIn / 1e6, p.bytesTotal / 1e6);
-        if (last) std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
-
-private:
-    std::chrono::steady_clock::time_point shown_{};
-};
-
 int Build(int argc, char** argv) {
     if (IsHelp(argc, argv)) return std::fputs(kBuildUsage, stdout), 0;
     Args args;
@@ -257,7 +242,7 @@ int Build(int argc, char** argv) {
         return fail("%s: cannot be written", (work / "project.vgf").string());
     }
 
-    ProgressLine line;
+    PackProgressLine line("Setup.pac");
     core::PackProgress last;
     const bool terminal = ::isatty(2);
     args.pack.progress = [&](const core::PackProgress& p) {

@@ -927,6 +927,16 @@ void Compiler::Installer(const YAML::Node& n) {
     for (int i = 0; i < 3; ++i) out_->tree.SetValue(trees[i].value, GroupValue(groups[i]));
 }
 
+// Every file below root, in a stable order, so that builds are repeatable.
+static std::vector<fs::path> SortedFiles(const fs::path& root) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 void Compiler::Disc(const YAML::Node& n) {
     Map m = ReadMap(n, "Disc", {"Folder", "PackageFolder", "Label"});
     std::string s;
@@ -937,10 +947,7 @@ void Compiler::Disc(const YAML::Node& n) {
         if (!fs::is_directory(root, ec)) {
             Error(m["Folder"], "%s: no such folder", s.c_str());
         } else {
-            std::vector<fs::path> files;
-            for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-                if (it->is_regular_file(ec)) files.push_back(it->path());
-            std::sort(files.begin(), files.end());
+            std::vector<fs::path> files = SortedFiles(root);
             for (const fs::path& f : files) {
                 std::string name = fs::relative(f, root).generic_string();
                 if (core::EqualsNoCase(name, "dsetup.dll")) out_->bringsDsetup = true;
@@ -956,10 +963,7 @@ void Compiler::Disc(const YAML::Node& n) {
         if (!fs::is_directory(root, ec)) {
             Error(m["PackageFolder"], "%s: no such folder", s.c_str());
         } else {
-            std::vector<fs::path> files;
-            for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-                if (it->is_regular_file(ec)) files.push_back(it->path());
-            std::sort(files.begin(), files.end());
+            std::vector<fs::path> files = SortedFiles(root);
             for (const fs::path& f : files) {
                 std::string name, ansi;
                 for (const fs::path& part : fs::relative(f, root)) name += (name.empty() ? "" : "\\") + part.string();
