@@ -2,6 +2,8 @@
 # Builds the demo disc: draws its pictures and sounds, checks the project,
 # lays out the disc folder and previews the menu.
 # Usage: demo.sh DISCTOOL OUTDIR  (demo_media is found next to DISCTOOL)
+# DEMO_RUNTIME names the Setup.exe to put on the disc; without it the 32-bit
+# build is preferred, then the 64-bit one.
 set -euo pipefail
 disctool=$1
 out=$2
@@ -20,10 +22,12 @@ echo "== disctool project check"
 "$disctool" project check "$out/project"
 echo
 echo "== disctool project build"
-runtime=""
-for candidate in "$root/build/win32/bin/Setup.exe" "$root/build/win64/bin/Setup.exe"; do
-    [ -f "$candidate" ] && runtime=$candidate && break
-done
+runtime=${DEMO_RUNTIME:-}
+if [ -z "$runtime" ]; then
+    for candidate in "$root/build/win32/bin/Setup.exe" "$root/build/win64/bin/Setup.exe"; do
+        [ -f "$candidate" ] && runtime=$candidate && break
+    done
+fi
 if [ -n "$runtime" ]; then
     "$disctool" project build "$out/project" -o "$out/disc" --runtime "$runtime"
 else

@@ -1,6 +1,7 @@
 // Setup.exe: the program entry.
 #include <windows.h>
 
+#include "actions/actions.h"
 #include "core/file_systems.h"
 #include "shell/startup.h"
 
@@ -15,5 +16,6 @@ const bool g_registered = core::RegisterInternalResource("$:$Config_Runtime$:$",
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     (void)g_registered;
+    actions::InstallEngine();
     return shell::RunSetup(instance);
 }

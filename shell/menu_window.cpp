@@ -21,6 +21,11 @@ namespace shell {
 
 namespace {
 
+ActionEngine g_engine;
+// Posted by a click whose actions ended the menu: the menu closes once the
+// button that was clicked has finished its own message.
+constexpr UINT kCloseAfterClick = WM_APP + 1;
+
 std::string CurrentDirectory() {
     DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
     if (needed == 0) return std::string();
@@ -51,6 +56,9 @@ private:
 };
 
 }  // namespace
+
+void SetActionEngine(const ActionEngine& engine) { g_engine = engine; }
+const ActionEngine& GetActionEngine() { return g_engine; }
 
 MenuWindow::MenuWindow()
     : ui::Dialog(IDD_MENU), launchFolder_(CurrentDirectory()), hasAdminRights_(installer::ComputeAdminRights()) {
@@ -118,13 +126,7 @@ bool MenuWindow::StartUp() {
         if (!hasAdminRights_) {
             ShowMessage("[AUTORUN_ERROR_ADMINRIGHTS]", "[AUTORUN_ERROR]", MB_ICONERROR);
         } else {
-            installer::UninstallRequest request;
-            auto texts = project_.languages.find(currentLanguage_);
-            request.languageTexts = texts == project_.languages.end() ? nullptr : &texts->second;
-            request.applicationName = s.ApplicationName;
-            request.applicationId = s.ApplicationID;
-            request.rightAligned = s.RightAligned;
-            installer::RunUninstall(false, request);
+            installer::RunUninstall(false, MakeUninstallRequest());
         }
         End(0);
         return false;
@@ -157,8 +159,7 @@ bool MenuWindow::StartUp() {
     } else {
         ApplyLanguage(currentLanguage_);
     }
-    // Dependencies are evaluated here once the actions exist; until then
-    // every object stays enabled.
+    EvaluateDependencies();
     Show(SW_SHOW);
     if (s.PlayIntroSound && s.IntroSound.Size()) {
         DWORD flags = SND_ASYNC | SND_MEMORY | SND_NOWAIT | (s.LoopIntroSound ? SND_LOOP : 0);
@@ -213,6 +214,7 @@ bool MenuWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* 
         }
         return false;
     case WM_CLOSE:
+    case kCloseAfterClick:
         CloseMenu();
         return true;
     case WM_SYSCOMMAND:
@@ -263,11 +265,24 @@ void MenuWindow::ObjectClicked(int id) {
     if (!object || !IsSelectable(*object)) return;
     ExitRequested = false;
     RestartRequested = false;
-    // The entry's actions run here once the action engine exists; an empty
-    // run leaves the menu open.
-    if (!ExitRequested && !RestartRequested) return;
-    CloseMenu();
-    if (RestartRequested) RestartAfterClose();
+    bool goOn = g_engine.runActions ? g_engine.runActions(*this, object->ControllerID()) : true;
+    if (goOn && !ExitRequested && !RestartRequested) return;
+    restartOnExit_ = RestartRequested;
+    Post(kCloseAfterClick);
+}
+
+void MenuWindow::EvaluateDependencies() {
+    if (g_engine.evaluateDependencies) g_engine.evaluateDependencies(*this);
+}
+
+installer::UninstallRequest MenuWindow::MakeUninstallRequest() const {
+    installer::UninstallRequest request;
+    auto texts = project_.languages.find(currentLanguage_);
+    request.languageTexts = texts == project_.languages.end() ? nullptr : &texts->second;
+    request.applicationName = project_.settings.ApplicationName;
+    request.applicationId = project_.settings.ApplicationID;
+    request.rightAligned = project_.settings.RightAligned;
+    return request;
 }
 
 void MenuWindow::CloseMenu() {

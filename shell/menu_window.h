@@ -12,10 +12,24 @@
 
 #include "shell/menu_object.h"
 #include "shell/project.h"
+#include "installer/uninstall_run.h"
 #include "shell/texts.h"
 #include "ui/dialog.h"
 
 namespace shell {
+
+class MenuWindow;
+
+// The action engine lives above the shell; the program hands it in before
+// the menu runs. Without it clicks do nothing and every object stays enabled.
+struct ActionEngine {
+    // Runs the entry's actions; false when the menu must close.
+    bool (*runActions)(MenuWindow& menu, const std::string& controllerId) = nullptr;
+    // Shows, greys or hides the objects by their controllers' conditions.
+    void (*evaluateDependencies)(MenuWindow& menu) = nullptr;
+};
+void SetActionEngine(const ActionEngine& engine);
+const ActionEngine& GetActionEngine();
 
 class MenuWindow : public ui::Dialog, public MenuObjectOwner {
 public:
@@ -38,8 +52,16 @@ public:
     // Stops sound, frees pictures, objects and controllers, and ends the modal run.
     void CloseMenu();
     // A click on the object with control id: ignored unless the object and
-    // a selectable controller exist.
+    // a selectable controller exist. Runs the entry's actions; when they ask
+    // for it the menu closes (once the click has been handled) and, after a
+    // restart request, the program starts again when the window is gone.
     void ObjectClicked(int id);
+    // Set when the menu closed because an action asked for a restart.
+    bool RestartOnExit() const { return restartOnExit_; }
+    // Runs the dependency pass when an engine is present.
+    void EvaluateDependencies();
+    // What the uninstaller needs from the loaded project.
+    installer::UninstallRequest MakeUninstallRequest() const;
     void PropagateHot(MenuObject& source, bool state) override;
     void PropagatePressed(MenuObject& source, bool state) override;
     bool ShowOutlines() const override { return showOutlines_; }
@@ -75,6 +97,9 @@ public:
     bool ShowLanguageDialog() const { return showLanguageDialog_; }
     const std::string& LaunchFolder() const { return launchFolder_; }
     bool HasAdminRights() const { return hasAdminRights_; }
+    // Replaces the answer computed at construction (a user without rights
+    // cannot be had under every test system).
+    void SetAdminRights(bool has) { hasAdminRights_ = has; }
     const std::vector<uint8_t>* CurrentBackground() const { return currentBackground_; }
     const std::vector<std::unique_ptr<MenuObject>>& Objects() const { return objects_; }
     // Image bytes per "language:object index:image index" (both from 0).
@@ -114,6 +139,7 @@ private:
     std::map<int, MenuObject*> objectIdMap_;
     std::map<std::string, std::vector<uint8_t>> imageCache_;
     bool startUp_ = false;
+    bool restartOnExit_ = false;
     bool showOutlines_ = false;
     std::string arg1_;
     uint32_t osKind_ = 4;

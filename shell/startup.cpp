@@ -122,6 +122,9 @@ int RunSetup(HINSTANCE instance) {
         menu.EnableStartUp(true);
         g_transferBuffer.assign(kTransferBufferSize, 0);
         menu.DoModal(nullptr);
+        // The window is gone now, so the new copy does not find it as the
+        // running menu.
+        if (menu.RestartOnExit()) RestartAfterClose();
         g_transferBuffer = std::vector<uint8_t>();
         core::GetCore().Shutdown();
         core::DestroyCore();

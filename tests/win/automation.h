@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace automation {
 
@@ -27,6 +29,7 @@ inline std::string ClassName(HWND hwnd) {
 struct DialogSearch {
     const char* caption;
     HWND found;
+    bool messageBox = false;  // only message boxes (they hold the text static 0xFFFF)
 };
 
 inline BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM param) {
@@ -35,21 +38,22 @@ inline BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM param) {
     ::GetWindowThreadProcessId(hwnd, &pid);
     if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || ClassName(hwnd) != "#32770") return TRUE;
     if (s->caption && WindowText(hwnd) != s->caption) return TRUE;
+    if (s->messageBox && !::GetDlgItem(hwnd, 0xFFFF)) return TRUE;
     s->found = hwnd;
     return FALSE;
 }
 
 // A visible top-level dialog of this process whose caption matches (any
 // caption when caption is null).
-inline HWND FindDialog(const char* caption) {
-    DialogSearch search{caption, nullptr};
+inline HWND FindDialog(const char* caption, bool messageBox = false) {
+    DialogSearch search{caption, nullptr, messageBox};
     ::EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-inline HWND WaitForDialog(const char* caption, DWORD timeoutMs = 10000) {
+inline HWND WaitForDialog(const char* caption, DWORD timeoutMs = 10000, bool messageBox = false) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
-        if (HWND hwnd = FindDialog(caption)) return hwnd;
+        if (HWND hwnd = FindDialog(caption, messageBox)) return hwnd;
         ::Sleep(20);
     }
     return nullptr;
@@ -77,10 +81,12 @@ inline constexpr int kCloseBox = 0;
 // it, and presses button (kCloseBox: closes it). Joined by the destructor.
 class DialogAnswerer {
 public:
-    DialogAnswerer(const char* caption, int button, std::function<void(HWND)> inspect = nullptr)
+    // messageBox: answer only a message box, not another dialog of the same caption.
+    DialogAnswerer(const char* caption, int button, std::function<void(HWND)> inspect = nullptr,
+                   bool messageBox = false)
         : caption_(caption ? caption : ""), anyCaption_(caption == nullptr) {
-        thread_ = std::thread([this, button, inspect] {
-            HWND dialog = WaitForDialog(anyCaption_ ? nullptr : caption_.c_str());
+        thread_ = std::thread([this, button, inspect, messageBox] {
+            HWND dialog = WaitForDialog(anyCaption_ ? nullptr : caption_.c_str(), 10000, messageBox);
             if (!dialog) return;
             if (inspect) inspect(dialog);
             answered_ = true;
@@ -97,5 +103,96 @@ private:
     std::atomic<bool> answered_{false};
     std::thread thread_;
 };
+
+// Types text into an edit control character by character, as the keyboard
+// would (each character reaches the control as WM_CHAR).
+inline void TypeText(HWND edit, const std::string& text) {
+    for (char c : text) ::SendMessageA(edit, WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1);
+}
+
+// Selects all of an edit control's text and deletes it.
+inline void ClearText(HWND edit) {
+    ::SendMessageA(edit, EM_SETSEL, 0, -1);
+    ::SendMessageA(edit, WM_CLEAR, 0, 0);
+}
+
+// A window's client area as pixels, rows top to bottom.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<COLORREF> colors;
+    COLORREF At(int x, int y) const { return colors[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// Asks the window to print its client area into a 32-bit off-screen bitmap
+// (PrintWindow); when that fails, copies what the screen shows of it.
+inline Pixels CaptureClient(HWND hwnd) {
+    Pixels out;
+    RECT client;
+    if (!::GetClientRect(hwnd, &client)) return out;
+    out.width = client.right;
+    out.height = client.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = out.width;
+    info.bmiHeader.biHeight = -out.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = ::GetDC(nullptr);
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    if (!::PrintWindow(hwnd, memory, 1 /* PW_CLIENTONLY */)) {
+        HDC source = ::GetDC(hwnd);
+        ::BitBlt(memory, 0, 0, out.width, out.height, source, 0, 0, SRCCOPY);
+        ::ReleaseDC(hwnd, source);
+    }
+    ::GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    out.colors.resize(size_t(out.width) * size_t(out.height));
+    for (size_t i = 0; i < out.colors.size(); ++i) {
+        uint32_t v = p[i];
+        out.colors[i] = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::DeleteObject(bitmap);
+    ::ReleaseDC(nullptr, screen);
+    return out;
+}
+
+// Windows of another process, such as a program the test started.
+struct ProcessDialogSearch {
+    DWORD pid;
+    const char* caption;
+    bool messageBox;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchProcessDialog(HWND hwnd, LPARAM param) {
+    auto* s = reinterpret_cast<ProcessDialogSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != s->pid || !::IsWindowVisible(hwnd) || ClassName(hwnd) != "#32770") return TRUE;
+    if (s->caption && WindowText(hwnd) != s->caption) return TRUE;
+    if (s->messageBox && !::GetDlgItem(hwnd, 0xFFFF)) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
+// A visible top-level dialog of process pid (any caption when caption is null).
+inline HWND FindProcessDialog(DWORD pid, const char* caption, bool messageBox = false) {
+    ProcessDialogSearch search{pid, caption, messageBox, nullptr};
+    ::EnumWindows(MatchProcessDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+inline HWND WaitForProcessDialog(DWORD pid, const char* caption, DWORD timeoutMs = 10000, bool messageBox = false) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+        if (HWND hwnd = FindProcessDialog(pid, caption, messageBox)) return hwnd;
+        ::Sleep(20);
+    }
+    return nullptr;
+}
 
 }  // namespace automation

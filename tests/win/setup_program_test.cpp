@@ -12,6 +12,8 @@
 
 #include "../core/sample_project.h"
 #include "../core/test_util.h"
+#include "core/package_writer.h"
+#include "core/registry.h"
 #include "shell/startup.h"
 #include "tools/disctool/pe_resources.h"
 
@@ -57,7 +59,7 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid || !::IsWindowVisible(hwnd)) return TRUE;
+    if ((search->pid && pid != search->pid) || !::IsWindowVisible(hwnd)) return TRUE;
     if (search->caption) {
         char text[128] = {};
         ::GetWindowTextA(hwnd, text, sizeof text);
@@ -72,6 +74,7 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
     return FALSE;
 }
 
+// pid 0: a window of any process.
 HWND FindWindowOf(DWORD pid, const char* childText, const char* caption) {
     WindowSearch search{pid, childText, caption, nullptr};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
@@ -170,6 +173,29 @@ protected:
                                     FALSE));
         }
         return setup;
+    }
+
+    // The installer switch on, with empty install trees.
+    static void UseInstaller(core::DataGroup& root) {
+        root.SetValue("UseInstaller", core::DataValue(true));
+        for (const char* key : {"InstallerFilesFolders", "InstallerRegistry", "InstallerStartMenu"}) {
+            core::DataGroup list;
+            list.AddChild("Install Target");
+            root.SetValue(key, core::DataValue(list));
+        }
+    }
+    static void SetList(core::DataGroup& root, int controller, const char* key, std::vector<core::DataGroup> records) {
+        core::DataValue::List list;
+        for (const core::DataGroup& r : records) list.emplace_back(r);
+        root.FindValue("Controllers/" + std::to_string(controller))->Group()->SetValue(key, core::DataValue(list));
+    }
+    static core::DataGroup Record(int32_t type, std::vector<std::pair<const char*, core::DataValue>> keys = {}) {
+        core::DataGroup group;
+        core::DataValue t;
+        t.SetInt32(type);
+        group.SetValue("Type", t);
+        for (const auto& [key, value] : keys) group.SetValue(key, value);
+        return group;
     }
 
     static constexpr int kWidth = 200, kHeight = 120;
@@ -365,6 +391,131 @@ TEST_F(SetupProgramTest, MissingDirectXLibraryShowsTheMessageAndNoMenu) {
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(process.WaitEnd(20000));
     EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+}
+
+// A click with the mouse at a client point of the menu.
+void ClickAt(HWND menu, int x, int y) {
+    ::SetForegroundWindow(menu);
+    POINT point = {x, y};
+    ::ClientToScreen(menu, &point);
+    ::SetCursorPos(point.x, point.y);
+    ::Sleep(200);
+    ::mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    ::Sleep(100);
+    ::mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+}
+
+// Object 1 waits on a file that is missing, so it is greyed: picture 4.
+// A click on the enabled object 1 of a second run runs its actions: a
+// program that leaves a mark, then the exit action, which ends the menu.
+TEST_F(SetupProgramTest, DisabledObjectShowsPictureFourAndAClickRunsTheActions) {
+    core::DataGroup root = Project(true);
+    std::string mark = disc_.File("mark.txt");
+    std::string helper = "\"" + ProgramFolderOfTests() + "action_helper.exe\"";
+    SetList(root, 1, "Dependencies", {Record(4, {{"Filename", core::DataValue(disc_.File("gate.txt"))}})});
+    SetList(root, 1, "Actions",
+            {Record(0, {{"Filename", core::DataValue(helper)},
+                        {"Parameters", core::DataValue("record " + mark)},
+                        {"Wait", core::DataValue(true)}}),
+             Record(7)});
+    std::string setup = MakeDisc(root);
+    {
+        Process process;
+        ASSERT_TRUE(process.Start(setup));
+        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        ASSERT_NE(menu, nullptr);
+        COLORREF seen = CLR_INVALID;
+        for (int tries = 0; tries < 100 && seen != RGB(0x44, 0x44, 0x44); ++tries, ::Sleep(50))
+            seen = ScreenPixel(menu, 12, 12);
+        EXPECT_EQ(seen, RGB(0x44, 0x44, 0x44));
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(menu, 4700)));
+        ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ASSERT_TRUE(process.WaitEnd(20000));
+    }
+    testutil::WriteFile(disc_.File("gate.txt"), "open");
+    Process process;
+    ASSERT_TRUE(process.Start(setup));
+    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr);
+    HWND object = ::GetDlgItem(menu, 4700);
+    ASSERT_TRUE(::IsWindowEnabled(object));
+    ClickAt(menu, 20, 18);
+    ASSERT_TRUE(process.WaitEnd(20000)) << "the exit action did not close the menu";
+    EXPECT_EQ(process.ExitCode(), 0u);
+    EXPECT_NE(testutil::ReadFile(mark).find("record"), std::string::npos);
+}
+
+// Object 1 leaves a mark, copies a file out of Setup.pac and closes the
+// menu: the copy is only there when the package was mounted, which
+// "-checkrestart" skips. The menu is asked to close once the mark is there:
+// the rest of the actions run before that request is handled.
+TEST_F(SetupProgramTest, CheckRestartDoesNotMountThePackage) {
+    core::DataGroup root = Project(true);
+    std::string copied = disc_.File("copied.dat"), mark = disc_.File("mark.txt");
+    std::string helper = "\"" + ProgramFolderOfTests() + "action_helper.exe\"";
+    SetList(root, 1, "Actions",
+            {Record(0, {{"Filename", core::DataValue(helper)},
+                        {"Parameters", core::DataValue("record " + mark)},
+                        {"Wait", core::DataValue(true)}}),
+             Record(10, {{"Source", core::DataValue("Data\\a.dat")}, {"Target", core::DataValue(copied)}}), Record(7)});
+    std::string setup = MakeDisc(root);
+    std::string error;
+    core::PackOptions options;
+    options.method = core::PackMethod::Lzss;
+    std::vector<uint8_t> data(5000, 7);
+    ASSERT_TRUE(core::WritePackage(disc_.File("Setup.pac"), {core::PackInput::FromBytes("Data\\a.dat", data)},
+                                   options, &error))
+        << error;
+    for (const char* argument : {"", "-checkrestart"}) {
+        ::DeleteFileA(copied.c_str());
+        ::DeleteFileA(mark.c_str());
+        Process process;
+        ASSERT_TRUE(process.Start(setup, argument));
+        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        ASSERT_NE(menu, nullptr) << argument;
+        ClickAt(menu, 20, 18);
+        for (int i = 0; i < 400 && testutil::ReadFile(mark).empty(); ++i) ::Sleep(50);
+        ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ASSERT_TRUE(process.WaitEnd(20000)) << "argument \"" << argument << "\"";
+        bool mounted = std::string(argument).empty();
+        EXPECT_EQ(testutil::ReadFile(copied).size(), mounted ? data.size() : 0u) << "argument \"" << argument << "\"";
+    }
+}
+
+// "-restart" on the disc hands over to the copy recorded as installed in
+// another folder, and ends.
+TEST_F(SetupProgramTest, RestartHandsOverToTheInstalledCopy) {
+    testutil::TempFolder installed("installed");
+    core::DataGroup disc = Project(false);
+    UseInstaller(disc);
+    std::string setup = MakeDisc(disc);
+    // The installed copy shows another title.
+    core::DataGroup copy = Project(true);
+    copy.FindGroup("Languages/English")->SetValue("APP_TITLE", core::DataValue("Installed copy"));
+    std::string copySetup = MakeDisc(copy);
+    ASSERT_TRUE(::CopyFileA(copySetup.c_str(), installed.File("Setup.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(disc_.File("dsetup.dll").c_str(), installed.File("dsetup.dll").c_str(), FALSE));
+    MakeDisc(disc);
+    {
+        core::RegistryKey record;
+        ASSERT_TRUE(record.Create(("Software\\Trelvo\\Autorun\\" + appId_).c_str(), HKEY_CURRENT_USER));
+        record.SetDword("AppInstalled", 1);
+        record.SetString("InstalledFolder", (installed.Str() + "\\").c_str());
+    }
+    Process process;
+    ASSERT_TRUE(process.Start(setup, "-restart"));
+    ASSERT_TRUE(process.WaitEnd(20000)) << "the disc copy did not end";
+    EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+    HWND menu = WaitForWindowOf(0, kMarker, "Installed copy   (Language is \"English\")");
+    ASSERT_NE(menu, nullptr) << "the installed copy shows no menu";
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(menu, &pid);
+    HANDLE other = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (other) {
+        EXPECT_EQ(::WaitForSingleObject(other, 20000), WAIT_OBJECT_0);
+        ::CloseHandle(other);
+    }
 }
 
 }  // namespace
