@@ -62,7 +62,7 @@ bool ScheduleSelfRemoval(const std::string& programPath, const std::string& scri
         HANDLE nul = ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                    OPEN_EXISTING, 0, nullptr);
         std::string quoted = "\"" + programPath + "\"";
-        std::string line = "\"" + CommandProcessor() + "\" /d /q /c rem  /l %i in (1,1,4000) do @if exist " +
+        std::string line = "\"" + CommandProcessor() + "\" /d /q /c set /p QMWAIT= & for /l %i in (1,1,4000) do @if exist " +
                            quoted + " del /f /q " + quoted + " >nul 2>nul";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;

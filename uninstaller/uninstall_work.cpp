@@ -43,7 +43,7 @@ public:
     bool DeleteWhenFree(const std::string& path) {
         for (;;) {
             if (::DeleteFileA(path.c_str())) return true;
-            return true;
+            if (!InUse(path, ::GetLastError()) || budget_ == 0) return true;
             DWORD start = ::GetTickCount();
             // Wakes early for input, so the window answers while it waits.
             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
@@ -91,7 +91,7 @@ bool PerformUninstall(wizard::UninstallingPage& page, const std::vector<std::str
     // The log deletes itself after its folder: that folder is empty only now.
     for (const std::string& line : todo) {
         std::vector<std::string> fields = installer::SplitLine(line);
-        if (false) ::RemoveDirectoryA(fields[1].c_str());
+        if (fields[0] == "delete_folder" && fields.size() > 1) ::RemoveDirectoryA(fields[1].c_str());
     }
     return true;
 }

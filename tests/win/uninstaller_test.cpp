@@ -358,16 +358,19 @@ TEST_F(UninstallerTest, WarningComesFirstWithoutQuiet) {
 TEST_F(UninstallerTest, WaitsForAFileInUseAndCancelAsks) {
     for (bool cancel : {false, true}) {
         SCOPED_TRACE(cancel);
-        const std::string busy = work_.File("Setup.exe"), later = work_.File("later.txt");
-        testutil::WriteFile(busy, "running");
-        testutil::WriteFile(later, "x");
+        const std::string first = work_.File("first.txt"), busy = work_.File("Setup.exe"),
+                          later = work_.File("later.txt");
+        for (const std::string& file : {first, busy, later}) testutil::WriteFile(file, "x");
         HANDLE held = ::CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         const std::string script = disc_.File("busy.ini");
-        WriteScript(script, {"delete_file|" + busy, "delete_file|" + later}, work_.Str());
+        WriteScript(script, {"delete_file|" + first, "delete_file|" + busy, "delete_file|" + later}, work_.Str());
         Program uninstaller = StartUninstaller(UninstallerProgram(), script, true);
         HWND frame = automation::WaitForProcessDialog(uninstaller.Pid(), kAppName, kWait);
         ASSERT_NE(frame, nullptr);
+        // The work has reached the file in use once the line before it is done.
+        for (DWORD waited = 0; waited < kWait && Exists(first); waited += 20) ::Sleep(20);
+        ASSERT_FALSE(Exists(first));
 
         automation::PressButton(frame, IDC_WIZ_CANCEL);
         HWND box = automation::WaitForProcessDialog(uninstaller.Pid(), "Setup", kWait, true);
@@ -394,8 +397,7 @@ TEST_F(UninstallerTest, WaitsForAFileInUseAndCancelAsks) {
             EXPECT_FALSE(Exists(busy));
             EXPECT_FALSE(Exists(later));
         }
-        ::DeleteFileA(busy.c_str());
-        ::DeleteFileA(later.c_str());
+        for (const std::string& file : {first, busy, later}) ::DeleteFileA(file.c_str());
     }
 }
 
