@@ -50,6 +50,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     DWORD n = ::GetModuleFileNameA(nullptr, self, sizeof self);
     std::string program = n && n < sizeof self ? std::string(self, n) : std::string();
     uninstaller::Arguments args = uninstaller::ParseCommandLine(::GetCommandLineA(), program);
+    // Started from the installed folder, the uninstaller would keep that
+    // folder busy as its current directory: work from its own folder.
+    size_t slash = program.find_last_of('\\');
+    if (slash != std::string::npos) ::SetCurrentDirectoryA(program.substr(0, slash + 1).c_str());
 
     int code = Uninstall(args);
 

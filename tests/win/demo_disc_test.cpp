@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@
 #include "automation.h"
 #include "core/binary_buffer.h"
 #include "core/data_group.h"
+#include "core/file_path.h"
 #include "core/registry.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -90,6 +93,8 @@ public:
         ::CloseHandle(process_.hProcess);
     }
     HWND Menu() const { return menu_; }
+    DWORD Id() const { return process_.dwProcessId; }
+    bool WaitEnd(DWORD timeoutMs) const { return ::WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
     HWND Object(int number) const { return ::GetDlgItem(menu_, 4700 + number - 1); }
     // The colour on screen at a client point of the menu.
     COLORREF Pixel(int x, int y) const {
@@ -118,6 +123,58 @@ private:
     PROCESS_INFORMATION process_ = {};
     HWND menu_ = nullptr;
 };
+
+// A visible window of process pid that holds a control with id (or, with
+// id 0, the menu's marker).
+struct ChildSearch {
+    DWORD pid;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindWithChild(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if ((search->pid && pid != search->pid) || !::IsWindowVisible(hwnd)) return TRUE;
+    if (search->id) {
+        if (!::GetDlgItem(hwnd, search->id)) return TRUE;
+    } else {
+        bool marked = false;
+        ::EnumChildWindows(hwnd, HasMarker, reinterpret_cast<LPARAM>(&marked));
+        if (!marked) return TRUE;
+    }
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND WaitForWindowWith(DWORD pid, int id, DWORD timeoutMs = 30000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50, ::Sleep(50)) {
+        ChildSearch search{pid, id, nullptr};
+        ::EnumWindows(FindWithChild, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+    }
+    return nullptr;
+}
+
+// A control anywhere below window (the wizard's pages are child dialogs).
+struct DescendantSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<DescendantSearch*>(param);
+    if (::GetDlgCtrlID(hwnd) != search->id || !::IsWindowVisible(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND Descendant(HWND window, int id) {
+    DescendantSearch search{id, nullptr};
+    ::EnumChildWindows(window, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 enum Look { kShown, kGreyed, kHidden };
 
@@ -169,9 +226,116 @@ protected:
         }
     }
 
+    // Runs the Install entry of the disc's menu through the wizard into
+    // target; the menu closes and starts again with "-checkrestart".
+    // Returns the restarted menu, or null.
+    HWND InstallThroughTheWizard(const std::string& target, const std::string& startMenu) {
+        DemoMenu menu;
+        if (!menu.Start(disc_)) return nullptr;
+        menu.Click(50, 130);  // Install
+        HWND wizard = WaitForWindowWith(menu.Id(), IDC_WIZ_NEXT);
+        EXPECT_NE(wizard, nullptr) << "no wizard";
+        if (!wizard) return nullptr;
+        std::vector<std::string> titles;
+        std::string title;
+        for (int step = 0; step < 12; ++step) {
+            std::string now;
+            for (int i = 0; i < 600 && ::IsWindow(wizard); ++i, ::Sleep(50)) {
+                now = automation::WindowText(::GetDlgItem(wizard, IDC_WIZ_TITLE));
+                if (now != title && !now.empty()) break;
+            }
+            if (!::IsWindow(wizard) || now == title) break;
+            title = now;
+            if (title == "Installing") continue;  // the page goes on to the next by itself
+            titles.push_back(title);
+            if (title == "Registration") {
+                ::SetWindowTextA(Descendant(wizard, IDC_REGISTRATION_NAME), "Ann Example");
+            } else if (title == "Target folder") {
+                ::SetWindowTextA(Descendant(wizard, IDC_TARGET_PATH), target.c_str());
+            } else if (title == "Start menu") {
+                ::SetWindowTextA(Descendant(wizard, IDC_STARTMENU_FOLDER), startMenu.c_str());
+            }
+            HWND next = ::GetDlgItem(wizard, IDC_WIZ_NEXT);
+            for (int i = 0; i < 200 && !::IsWindowEnabled(next); ++i) ::Sleep(50);
+            automation::PressButton(wizard, IDC_WIZ_NEXT);
+        }
+        EXPECT_EQ(titles, (std::vector<std::string>{"Welcome", "Licence agreement", "Registration", "Target folder",
+                                                    "Start menu", "Ready to install", "Done"}));
+        EXPECT_TRUE(menu.WaitEnd(30000)) << "the menu stayed after the install";
+        HWND again = WaitForWindowWith(0, 0);
+        EXPECT_NE(again, nullptr) << "no menu after the restart";
+        return again;
+    }
+
+    // Closes a menu of another process and waits for that process.
+    static void CloseMenuOf(HWND menu) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(menu, &pid);
+        HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+        ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (!process) return;
+        EXPECT_EQ(::WaitForSingleObject(process, 20000), WAIT_OBJECT_0);
+        ::CloseHandle(process);
+    }
+
     std::string disc_;
     core::DataGroup project_;
 };
+
+// A visible dialog of any process with caption; message boxes only when asked.
+struct AnyDialogSearch {
+    const char* caption;
+    bool messageBox;
+    HWND found;
+};
+
+BOOL CALLBACK MatchAnyDialog(HWND hwnd, LPARAM param) {
+    auto* s = reinterpret_cast<AnyDialogSearch*>(param);
+    if (!::IsWindowVisible(hwnd) || automation::ClassName(hwnd) != "#32770") return TRUE;
+    if (automation::WindowText(hwnd) != s->caption) return TRUE;
+    if (s->messageBox != (::GetDlgItem(hwnd, 0xFFFF) != nullptr)) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
+HWND WaitForAnyDialog(const char* caption, bool messageBox, DWORD timeoutMs = 30000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50, ::Sleep(50)) {
+        AnyDialogSearch search{caption, messageBox, nullptr};
+        ::EnumWindows(MatchAnyDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+    }
+    return nullptr;
+}
+
+std::string TempFile(const char* extension) {
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    std::string path = folder;
+    if (path.empty() || path.back() != '\\') path += '\\';
+    return path + "{Trelvo_QmSetup}" + extension;
+}
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool KeyExists(const char* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\DemoQuest";
+
+// What an install touches, to compare before and after.
+struct Snapshot {
+    bool target, links, installedKey, uninstallKey, tempProgram, tempScript;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(const std::string& target, const std::string& links) {
+    return {Exists(target),           Exists(links),           KeyExists(kRegistryPath), KeyExists(kUninstallKey),
+            Exists(TempFile(".exe")), Exists(TempFile(".ini"))};
+}
 
 }  // namespace
 
@@ -196,4 +360,97 @@ TEST_F(DemoDiscTest, EntriesFollowTheDependenciesOnScreen) {
     DemoMenu menu;
     ASSERT_TRUE(menu.Start(disc_));
     ExpectLooks(menu, "Deutsch", {kGreyed, kShown, kShown, kShown, kShown, kHidden, kShown, kShown});
+}
+
+
+
+// A whole install from the menu, then the removal both ways: the installed
+// copy's Uninstall entry, and "Setup.exe -uninst" as the system's list of
+// installed programs starts it. Afterwards the machine is as before, and a
+// target folder that existed before the install stays.
+TEST_F(DemoDiscTest, InstallThroughTheWizardThenUninstallBothWays) {
+    testutil::TempFolder work("demo-install");
+    core::FilePath programs;
+    programs.SetSpecialFolder(core::kFolderCommonPrograms);
+    const std::string startMenu = "Demo Quest " + std::to_string(::GetCurrentProcessId());
+    const std::string links = programs.FullPath() + "\\" + startMenu;
+
+    for (const char* way : {"menu entry", "-uninst"}) {
+        SCOPED_TRACE(way);
+        const bool fromMenu = std::string(way) == "menu entry";
+        // The second round installs into a folder that already exists.
+        const std::string target = work.File(fromMenu ? "Demo Quest" : "Existing");
+        if (!fromMenu) std::filesystem::create_directories(target);
+        ::DeleteFileA(TempFile(".exe").c_str());
+        ::DeleteFileA(TempFile(".ini").c_str());
+        const Snapshot before = Take(target, links);
+
+        HWND menu = InstallThroughTheWizard(target, startMenu);
+        ASSERT_NE(menu, nullptr);
+        // Installed: Install greyed, Play and Uninstall offered.
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(menu, 4700)));
+        EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(menu, 4701)));
+        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(menu, 4702)));
+        CloseMenuOf(menu);
+        for (const char* file : {"Setup.exe", "Setup.uni", "ReadMe.txt"})
+            EXPECT_TRUE(Exists(target + "\\" + file)) << file;
+        core::RegistryKey key;
+        EXPECT_TRUE(key.Open(kRegistryPath, true, HKEY_LOCAL_MACHINE));
+        EXPECT_EQ(key.GetDword("AppInstalled"), 1u);
+        EXPECT_EQ(key.GetString("InstallDir"), target);
+        key.Close();
+        EXPECT_TRUE(Exists(links + "\\Demo Quest.lnk"));
+
+        DemoMenu installed;
+        if (fromMenu) {
+            ASSERT_TRUE(installed.Start(target));
+            installed.Click(50, 218);  // Uninstall
+            HWND warning = WaitForAnyDialog("Demo Quest", true);
+            ASSERT_NE(warning, nullptr) << "no uninstall warning from the menu";
+            automation::PressButton(warning, IDYES);
+        } else {
+            std::string line = "\"" + target + "\\Setup.exe\" -uninst";
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process = {};
+            ASSERT_TRUE(::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, target.c_str(),
+                                         &startup, &process));
+            ::CloseHandle(process.hThread);
+            ::CloseHandle(process.hProcess);
+            // Without "-quiet" the uninstaller asks first.
+            HWND warning = WaitForAnyDialog("Setup", true);
+            ASSERT_NE(warning, nullptr) << "no uninstall warning from the uninstaller";
+            automation::PressButton(warning, IDYES);
+        }
+        HWND wizard = nullptr;
+        for (int i = 0; i < 600; ++i, ::Sleep(50)) {
+            wizard = WaitForWindowWith(0, IDC_WIZ_NEXT, 50);
+            if (wizard && automation::WindowText(::GetDlgItem(wizard, IDC_WIZ_TITLE)) == "Done" &&
+                ::IsWindowEnabled(::GetDlgItem(wizard, IDC_WIZ_NEXT)))
+                break;
+            wizard = nullptr;
+        }
+        ASSERT_NE(wizard, nullptr) << "no uninstall done page";
+        automation::PressButton(wizard, IDC_WIZ_NEXT);
+        Snapshot after{};
+        for (int i = 0; i < 600; ++i, ::Sleep(50)) {
+            after = Take(target, links);
+            if (after == before) break;
+        }
+        std::string left;
+        std::error_code ec;
+        if (after.target && !before.target)
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(target, ec))
+                left += " " + entry.path().filename().string();
+        EXPECT_EQ(after.target, before.target) << "left in the target folder:" << left;
+        EXPECT_EQ(after.links, before.links);
+        EXPECT_EQ(after.installedKey, before.installedKey);
+        EXPECT_EQ(after.uninstallKey, before.uninstallKey);
+        EXPECT_EQ(after.tempProgram, before.tempProgram);
+        EXPECT_EQ(after.tempScript, before.tempScript);
+        Reset();
+        core::RegistryKey language;
+        ASSERT_TRUE(language.Create(kRegistryPath, HKEY_CURRENT_USER));
+        language.SetString("CurrentLanguage", "English");
+    }
 }
