@@ -128,7 +128,10 @@ bool Uninstall(shell::MenuWindow& menu, const core::DataGroup&) {
                                  menu.ExpandText("[ApplicationName]", nullptr),
                                  MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
     if (answer != IDYES) return false;
-    installer::RunUninstall(true, menu.MakeUninstallRequest());
+    if (installer::RunUninstall(true, menu.MakeUninstallRequest()).logDamaged) {
+        ui::ShowMessage(menu.Handle(), installer::kDamagedLogText, "Setup", MB_OK | MB_ICONERROR);
+        return false;
+    }
     menu.ExitRequested = true;
     return false;
 }

@@ -13,6 +13,28 @@ std::string UninstallCommandLine(const std::string& base, bool quiet) {
 
 UninstallLaunch RunUninstall(bool quiet, const UninstallRequest& request) {
     UninstallLaunch launch;
+    // The log sits next to the installed copy of Setup.exe, the current
+    // folder. A missing log removes nothing; a damaged one is refused, so
+    // that nothing runs on half a list.
+    core::DataGroup log;
+    core::TreeReadError error;
+    core::DataValue::List todo;
+    if (!log.Load("Setup.uni", &error)) {
+        if (error.reason != "cannot be opened") {
+            launch.logDamaged = true;
+            return launch;
+        }
+    } else if (const core::DataValue* v = log.FindValue("ToDo")) {
+        const core::DataValue::List* list = v->GetList();
+        bool texts = list != nullptr;
+        for (size_t i = 0; texts && i < list->size(); ++i) texts = (*list)[i].TextObject() != nullptr;
+        if (!texts) {
+            launch.logDamaged = true;
+            return launch;
+        }
+        todo = *list;
+    }
+
     core::BinaryBuffer program;
     program.LoadFromFile("$:$Uninstaller_Runtime$:$");
 
@@ -26,13 +48,6 @@ UninstallLaunch RunUninstall(bool quiet, const UninstallRequest& request) {
     launch.scriptPath = base + ".ini";
     program.SaveToFile(launch.programPath.c_str());
     launch.commandLine = UninstallCommandLine(base, quiet);
-
-    // The log sits next to the installed copy of Setup.exe, the current folder.
-    core::DataGroup log;
-    log.Load("Setup.uni");
-    core::DataValue::List todo;
-    if (const core::DataValue* v = log.FindValue("ToDo"))
-        if (const core::DataValue::List* list = v->GetList()) todo = *list;
 
     core::DataGroup script;
     script.SetValue("ToDo", core::DataValue(todo));

@@ -20,13 +20,19 @@ struct UninstallLaunch {
     std::string scriptPath;   // {Trelvo_QmSetup}.ini next to it
     std::string commandLine;
     bool started = false;
+    bool logDamaged = false;  // Setup.uni is there but unreadable: nothing written, nothing started
 };
+
+// What the user is told when the uninstall log is damaged.
+inline constexpr const char kDamagedLogText[] =
+    "The uninstall log Setup.uni in this folder is damaged, so the application cannot be removed "
+    "safely. Nothing has been removed.";
 
 // The uninstaller's command line: the program path unquoted, the script path
 // in double quotes, and " -quiet" when the menu already asked.
 std::string UninstallCommandLine(const std::string& base, bool quiet);
 
-// Writes the uninstaller and its script (the "ToDo" of "Setup.uni" in the
+// Refuses a damaged "Setup.uni" (see logDamaged). Otherwise writes the uninstaller and its script (the "ToDo" of "Setup.uni" in the
 // current folder, the language texts, "RightAligned") to the temporary folder
 // and starts it without waiting. Failures are not reported to the user.
 UninstallLaunch RunUninstall(bool quiet, const UninstallRequest& request);

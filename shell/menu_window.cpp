@@ -126,7 +126,8 @@ bool MenuWindow::StartUp() {
         if (!hasAdminRights_) {
             ShowMessage("[AUTORUN_ERROR_ADMINRIGHTS]", "[AUTORUN_ERROR]", MB_ICONERROR);
         } else {
-            installer::RunUninstall(false, MakeUninstallRequest());
+            if (installer::RunUninstall(false, MakeUninstallRequest()).logDamaged)
+                ui::ShowMessage(hwnd_, installer::kDamagedLogText, "Setup", MB_OK | MB_ICONERROR);
         }
         End(0);
         return false;

@@ -372,3 +372,155 @@ TEST_F(InstallerTest, UninstallHandsTheLogToTheUninstaller) {
     DeleteFileA(again.scriptPath.c_str());
     for (int i = 0; i < 100 && !DeleteFileA(again.programPath.c_str()); ++i) Sleep(50);
 }
+
+// A damaged log, or a ToDo that is not a list of texts, starts nothing and
+// writes nothing: removing along half a list could leave a broken install.
+TEST_F(InstallerTest, DamagedUninstallLogIsRefused) {
+    core::RegisterInternalResource("$:$Uninstaller_Runtime$:$", "EXE", 154);
+    core::DataGroup numbers;
+    core::DataValue::List list;
+    list.emplace_back(uint32_t(7));
+    numbers.SetValue("ToDo", core::DataValue(list));
+    core::BinaryBuffer good;
+    BuildUninstallLog({"delete_file|C:\\x"}, false).WriteTo(good);
+    const std::string goodBytes(reinterpret_cast<const char*>(good.Data()), good.Size());
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    std::vector<Case> cases = {
+        {"cut short", goodBytes.substr(0, goodBytes.size() - 5)},
+        {"garbage", std::string(64, '\xEE')},
+        {"empty file", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testutil::WriteFile(disc_.File("Setup.uni"), c.bytes);
+        UninstallLaunch launch = RunUninstall(true, UninstallRequest{});
+        EXPECT_TRUE(launch.logDamaged);
+        EXPECT_FALSE(launch.started);
+        EXPECT_TRUE(launch.scriptPath.empty());
+    }
+    numbers.Save("Setup.uni");
+    UninstallLaunch launch = RunUninstall(true, UninstallRequest{});
+    EXPECT_TRUE(launch.logDamaged);
+    EXPECT_FALSE(launch.started);
+    fs::remove(disc_.File("Setup.uni"));
+}
+
+// --- faults during an install ------------------------------------------------
+
+namespace {
+
+// Everything an install may touch, as text, to compare before and after.
+std::string Snapshot(const std::string& root, const std::string& startMenu, const std::string& key) {
+    std::string out;
+    std::error_code ec;
+    for (const std::string& base : {root, startMenu}) {
+        if (!fs::exists(base, ec)) {
+            out += base + " (none)\n";
+            continue;
+        }
+        out += base + "\n";
+        for (const auto& entry : fs::recursive_directory_iterator(base, ec))
+            out += "  " + entry.path().string() + (entry.is_directory(ec) ? "\\" : " " + std::to_string(entry.file_size(ec))) + "\n";
+    }
+    core::RegistryKey k;
+    if (k.Open(key.c_str(), true, HKEY_CURRENT_USER)) out += "key " + key + " Folder=" + k.GetString("Folder") + "\n";
+    return out;
+}
+
+}  // namespace
+
+// Each line of a small install is made to fail in turn. Cancel leaves the
+// machine exactly as it was; Retry after the fault is removed completes.
+TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
+    TestContext context(target_);
+    context.startMenu = "DiscFaults " + std::to_string(GetCurrentProcessId());
+    core::FilePath programs;
+    ASSERT_TRUE(programs.SetSpecialFolder(core::kFolderCommonPrograms));
+    const std::string menuFolder = programs.FullPath() + "\\" + context.startMenu;
+
+    // Data\big.dat lives in a package; the "missing entry" fault mounts one without it.
+    std::vector<uint8_t> big(300000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 13 + (i >> 8));
+    std::string error;
+    core::PackOptions options;
+    options.method = core::PackMethod::Lzss;
+    ASSERT_TRUE(core::WritePackage(disc_.File("Full.pac"), {core::PackInput::FromBytes("Data\\big.dat", big)}, options,
+                                   &error))
+        << error;
+    ASSERT_TRUE(core::WritePackage(disc_.File("Other.pac"), {core::PackInput::FromBytes("Data\\other.dat", big)},
+                                   options, &error))
+        << error;
+
+    const OperationList lines = {
+        "create_folder|[TargetFolder]",
+        "copy_file|Game.exe|[TargetFolder]\\Game.exe",
+        "create_folder|[TargetFolder]\\Data",
+        "copy_file|Data\\big.dat|[TargetFolder]\\Data\\big.dat",
+        "create_registry_key|HKEY_CURRENT_USER|" + key_,
+        "create_registry_string|HKEY_CURRENT_USER|" + key_ + "|Folder|[TargetFolder]",
+        "create_startmenu_folder|[StartMenu]",
+        "create_shortcut|[StartMenu]\\Play|[TargetFolder]\\Game.exe||[TargetFolder]|[TargetFolder]\\Game.exe|0",
+    };
+    // The disc folder's default mount comes with the first open; packages
+    // are mounted after it and taken away one by one.
+    core::OpenForReading("Game.exe");
+    std::vector<core::FileSystem*> packages;
+    auto mount = [&](const char* name) { packages.push_back(core::Mount(name, "Virtual", false)); };
+    auto unmountPackages = [&] {
+        for (core::FileSystem* fs : packages) core::Unmount(fs);
+        packages.clear();
+    };
+    struct Fault {
+        const char* name;
+        std::function<void()> make, remove;
+    };
+    const Fault faults[] = {
+        {"the target folder's name is taken by a file",
+         [&] { testutil::WriteFile(target_, "in the way"); }, [&] { fs::remove(target_); }},
+        {"the source file is missing", [&] { fs::rename(disc_.File("Game.exe"), disc_.File("Game.bak")); },
+         [&] { fs::rename(disc_.File("Game.bak"), disc_.File("Game.exe")); }},
+        {"the package lacks the entry",
+         [&] {
+             unmountPackages();
+             mount("Other.pac");
+         },
+         [&] { mount("Full.pac"); }},
+        {"the Start-menu folder's name is taken by a file", [&] { testutil::WriteFile(menuFolder, "in the way"); },
+         [&] { fs::remove(menuFolder); }},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        unmountPackages();
+        mount("Full.pac");
+        ASSERT_NE(packages.back(), nullptr);
+        fault.make();
+        const std::string before = Snapshot(work_.Str(), menuFolder, key_);
+        {
+            OperationList undo;
+            Answerer answers({{IDCANCEL, nullptr}});
+            EXPECT_FALSE(RunInstall(context, lines, &undo, nullptr, false));
+            EXPECT_EQ(answers.texts.size(), 1u);
+        }
+        EXPECT_EQ(Snapshot(work_.Str(), menuFolder, key_), before);
+        {
+            OperationList undo;
+            Answerer answers({{IDRETRY, fault.remove}, {IDCANCEL, nullptr}});
+            EXPECT_TRUE(RunInstall(context, lines, &undo, nullptr, false));
+            EXPECT_EQ(answers.texts.size(), 1u);
+            EXPECT_TRUE(testutil::ReadFile(target_ + "\\Data\\big.dat") == std::string(big.begin(), big.end()));
+            EXPECT_EQ(testutil::ReadFile(target_ + "\\Game.exe").size(), 3000u);
+            EXPECT_TRUE(fs::exists(target_ + "\\Setup.uni"));
+            EXPECT_GT(testutil::ReadFile(menuFolder + "\\Play.lnk").size(), 0u);
+            core::RegistryKey k;
+            EXPECT_TRUE(k.Open(key_.c_str(), true, HKEY_CURRENT_USER));
+        }
+        std::error_code ec;
+        fs::remove_all(target_, ec);
+        fs::remove_all(menuFolder, ec);
+        WipeKey();
+    }
+    unmountPackages();
+}

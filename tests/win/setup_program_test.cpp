@@ -159,6 +159,12 @@ protected:
     std::string MakeDisc(const core::DataGroup& root, bool withDirectX = true) {
         std::string tree = disc_.File("project.vgf");
         EXPECT_TRUE(root.Save(tree.c_str()));
+        return MakeDiscWithTree(ReadBytes(tree), withDirectX);
+    }
+    // The same with the project tree's bytes as they are, damaged or not.
+    std::string MakeDiscWithTree(const std::vector<uint8_t>& treeBytes, bool withDirectX = true) {
+        std::string tree = disc_.File("project.vgf");
+        WriteBytes(tree, treeBytes);
         std::vector<uint8_t> program = ReadBytes(ProgramFolderOfTests() + "Setup.exe");
         EXPECT_FALSE(program.empty());
         std::string error;
@@ -515,6 +521,78 @@ TEST_F(SetupProgramTest, RestartHandsOverToTheInstalledCopy) {
     if (other) {
         EXPECT_EQ(::WaitForSingleObject(other, 20000), WAIT_OBJECT_0);
         ::CloseHandle(other);
+    }
+}
+
+// A package that is cut short, has a damaged directory or is no package
+// at all leaves the menu working; only copies out of it would fail.
+TEST_F(SetupProgramTest, DamagedPackageStillShowsTheMenu) {
+    std::string setup = MakeDisc(Project(true));
+    std::vector<uint8_t> data(200000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 131) ^ (i >> 9));
+    std::string error;
+    core::PackOptions options;
+    options.method = core::PackMethod::Bzip2;
+    ASSERT_TRUE(core::WritePackage(disc_.File("Setup.pac"), {core::PackInput::FromBytes("Data\\a.dat", data)},
+                                   options, &error))
+        << error;
+    const std::vector<uint8_t> good = ReadBytes(disc_.File("Setup.pac"));
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Case> cases = {
+        {"cut short", std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 3)},
+        {"damaged directory", good},
+        {"not a package", std::vector<uint8_t>(4096, 0xAB)},
+        {"empty", {}},
+    };
+    for (size_t i = good.size() - 64; i < good.size(); ++i) cases[1].bytes[i] ^= 0x5A;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteBytes(disc_.File("Setup.pac"), c.bytes));
+        Process process;
+        ASSERT_TRUE(process.Start(setup)) << c.name;
+        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        ASSERT_NE(menu, nullptr) << c.name << ": " << StaticText(FindWindowOf(process.Id(), nullptr, nullptr));
+        ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(process.WaitEnd(20000)) << c.name;
+    }
+}
+
+// A damaged project inside the program, or one without a required setting:
+// a message that says what is wrong, then a clean end without a menu.
+TEST_F(SetupProgramTest, DamagedProjectIsNamedInAMessageAndTheProgramEnds) {
+    core::DataGroup good = Project(true);
+    core::BinaryBuffer bytes;
+    ASSERT_TRUE(good.WriteTo(bytes));
+    std::vector<uint8_t> tree(bytes.Data(), bytes.Data() + bytes.Size());
+    core::DataGroup noWidth = good;
+    noWidth.RemoveValue("Width");
+    core::BinaryBuffer noWidthBytes;
+    ASSERT_TRUE(noWidth.WriteTo(noWidthBytes));
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* start;  // how the message begins
+    };
+    const Case cases[] = {
+        {"cut short", std::vector<uint8_t>(tree.begin(), tree.begin() + tree.size() / 2),
+         "The menu data cannot be read: "},
+        {"garbage", std::vector<uint8_t>(300, 0xEE), "The menu data cannot be read: "},
+        {"no Width", std::vector<uint8_t>(noWidthBytes.Data(), noWidthBytes.Data() + noWidthBytes.Size()),
+         "The menu data is damaged: the setting \"Width\" is missing or invalid."},
+    };
+    for (const Case& c : cases) {
+        std::string setup = MakeDiscWithTree(c.bytes);
+        Process process;
+        ASSERT_TRUE(process.Start(setup)) << c.name;
+        HWND box = WaitForWindowOf(process.Id(), nullptr, "Setup");
+        ASSERT_NE(box, nullptr) << c.name << ": no message";
+        std::string text = StaticText(box);
+        EXPECT_EQ(text.rfind(c.start, 0), 0u) << c.name << ": " << text;
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(process.WaitEnd(20000)) << c.name;
+        EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
     }
 }
 
