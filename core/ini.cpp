@@ -444,18 +444,48 @@ bool CompileIni(std::string_view text, std::vector<uint8_t>* out, std::string* e
         }
         // Keywords become their one-byte forms; every other token keeps its
         // source bytes (and quotes), so macro expansion reads the same.
+        // Only where the reader expects a statement: a token it takes as an
+        // argument (a macro's name and value, a group's name and the token
+        // after it, a value after "=") is no keyword and no comment there.
         std::string compiled;
         size_t pos = 0;
         IniToken token;
+        int arguments = 0, groupArguments = 0;
+        bool afterKey = false;
         while (NextIniToken(line, &pos, &token)) {
-            if (!token.text.empty() && token.text[0] == ';') break;
+            std::string_view source = line.substr(token.begin, token.end - token.begin);
+            bool statement = arguments == 0 && !(afterKey && token.text == "=");
+            if (statement && !token.text.empty() && token.text[0] == ';') break;
             if (!compiled.empty()) compiled += ' ';
-            if (token.text == kMacroKeyword)
+            if (!statement) {
+                compiled.append(source);
+                if (afterKey) {
+                    arguments = 1;  // the value
+                } else {
+                    --arguments;
+                    // "Group name from file": the token after the name may name a file.
+                    if (groupArguments && --groupArguments == 0 && EqualsNoCase(token.text, "from")) arguments = 1;
+                }
+                afterKey = false;
+                continue;
+            }
+            afterKey = false;
+            if (token.text == kMacroKeyword) {
                 compiled += kCompiledMacro;
-            else if (token.text == kGroupKeyword)
+                arguments = 2;
+            } else if (token.text == kGroupKeyword) {
                 compiled += kCompiledGroup;
-            else
-                compiled.append(line.substr(token.begin, token.end - token.begin));
+                arguments = groupArguments = 2;
+            } else {
+                compiled.append(source);
+                afterKey = token.text != "{" && token.text != "}";
+            }
+        }
+        // Tokens are written apart ("a=b" becomes "a = b"), so a line that
+        // fits as text may not fit the compiled reader's area.
+        if (compiled.size() > kIniLineLimit) {
+            *error = LineError(lineNumber, "is longer than 2047 bytes once compiled");
+            return false;
         }
         compiled += '\0';
         if (compiled.size() > 0xFFFF) {

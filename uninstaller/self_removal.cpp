@@ -61,9 +61,12 @@ bool ScheduleSelfRemoval(const std::string& programPath, const std::string& scri
         ::SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0)) {
         HANDLE nul = ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                    OPEN_EXISTING, 0, nullptr);
-        std::string quoted = "\"" + programPath + "\"";
-        std::string line = "\"" + CommandProcessor() + "\" /d /q /c set /p QMWAIT= & for /l %i in (1,1,4000) do @if exist " +
-                           quoted + " del /f /q " + quoted + " >nul 2>nul";
+        std::string quoted;
+        quoted.append(1, '"').append(programPath).append(1, '"');
+        std::string line;
+        line.append(1, '"').append(CommandProcessor()).append("\" /d /q /c set /p QMWAIT= & ");
+        line.append("for /l %i in (1,1,4000) do @if exist ").append(quoted).append(" del /f /q ").append(quoted);
+        line.append(" >nul 2>nul");
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;

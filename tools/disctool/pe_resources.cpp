@@ -332,6 +332,12 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
     std::vector<Resource> resources;
     if (!ReadResources(f, &resources, error) || !h.Parse(f, error)) return false;
     if (h.directoryCount <= kResourceDirectory) return *error = "the image has no resource directory slot", false;
+    // The rebuilt file starts with the headers and pads to the file alignment:
+    // both must be sane before they size anything.
+    if (h.sizeOfHeaders > f.size()) return *error = "the headers are cut short", false;
+    if (h.fileAlignment > 0x10000 || (h.fileAlignment & (h.fileAlignment - 1)) ||
+        (h.sectionAlignment & (h.sectionAlignment - 1)))
+        return *error = "the section or file alignment is not a power of two (up to 64 KiB for files)", false;
 
     bool replaced = false;
     for (Resource& r : resources)
@@ -360,6 +366,10 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
         rawCursor = m->rawPointer + m->rawSize;
     }
     inPlace &= rawCursor == fileEnd;
+    // Rebuilding in place cuts the file at the section's data: that must not
+    // cut into the headers (a damaged raw pointer can point there).
+    const size_t headersEnd = std::max<size_t>(h.sizeOfHeaders, h.sectionTable + h.sections.size() * 40);
+    inPlace &= current && current->rawPointer >= headersEnd;
 
     std::vector<uint8_t> overlay(f.begin() + std::min<size_t>(fileEnd, f.size()), f.end());
     const uint32_t symbols = Get32(f, h.coff + 8);
@@ -410,9 +420,15 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
             if (s.rawSize) firstRaw = std::min(firstRaw, s.rawPointer);
         if (header + 40 > h.sizeOfHeaders || header + 40 > firstRaw)
             return *error = "no room in the headers for another section", false;
-        uint32_t end = 0;
-        for (const Section& s : h.sections) end = std::max(end, s.virtualAddress + std::max(s.virtualSize, s.rawSize));
-        sectionRva = AlignUp(end, h.sectionAlignment);
+        // The headers take the first addresses (and a resource address of 0
+        // would mean none), so the new section never starts at 0.
+        uint64_t end = std::max<uint32_t>(h.sizeOfHeaders, 1);
+        for (const Section& s : h.sections)
+            end = std::max<uint64_t>(end, uint64_t(s.virtualAddress) + std::max(s.virtualSize, s.rawSize));
+        // Sections reaching past 2 GiB of addresses (damaged sizes) leave no room
+        // that could not wrap onto the others.
+        if (end > 0x80000000u) return *error = "no address room after the sections for another section", false;
+        sectionRva = AlignUp(uint32_t(end), h.sectionAlignment);
         rawAt = AlignUp(uint32_t(out.size()), h.fileAlignment);
         out.resize(rawAt, 0);
         std::vector<uint8_t> section = BuildSection(resources, sectionRva);
@@ -457,6 +473,16 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
     }
     out.insert(out.end(), overlay.begin(), overlay.end());
     Put32(out, h.optional + 64, Checksum(out, h.optional + 64));
+
+    // A damaged section layout (overlapping or cut-short sections) can hide
+    // the rebuilt section from the lookups: hand back only an image that
+    // lists the resource as set.
+    std::vector<Resource> check;
+    std::string checkError;
+    bool listed = false;
+    if (ReadResources(out, &check, &checkError))
+        for (const Resource& r : check) listed |= r.type == type && r.name == name && r.data == data;
+    if (!listed) return *error = "the image's sections leave no consistent place for the resources", false;
     f.swap(out);
     return true;
 }
