@@ -37,13 +37,4 @@ int32_t RecordType(const core::DataGroup& record) {
     return v && IsNumber(v->Type()) ? int32_t(v->Number()) : -1;
 }
 
-std::string CurrentDirectory() {
-    DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
-    if (needed == 0) return std::string();
-    std::string text(needed, '\0');
-    DWORD got = ::GetCurrentDirectoryA(needed, text.data());
-    text.resize(got < needed ? got : 0);
-    return text;
-}
-
 }  // namespace actions

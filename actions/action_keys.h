@@ -8,6 +8,7 @@
 
 #include "core/data_group.h"
 #include "shell/menu_window.h"
+#include "shell/startup.h"
 
 namespace actions {
 
@@ -29,8 +30,5 @@ private:
 
 // The "Type" of a record; a missing one reads as -1, which no table knows.
 int32_t RecordType(const core::DataGroup& record);
-
-// The current directory, whatever its length.
-std::string CurrentDirectory();
 
 }  // namespace actions

@@ -71,6 +71,11 @@ struct ProcessCommand {
 ProcessCommand BuildProcessCommand(const std::string& currentDirectory, const std::string& directory,
                                    const std::string& filename, const std::string& parameters);
 
+// Starts the command line in the working folder the way launches and the
+// exit-code condition do; false when it cannot start. The caller closes
+// both handles.
+bool StartProcess(const ProcessCommand& command, PROCESS_INFORMATION* process);
+
 // The keys of a launch record (also read by the exit-code dependency).
 bool LaunchProgram(shell::MenuWindow& menu, const core::DataGroup& record);
 

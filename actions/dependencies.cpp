@@ -40,18 +40,13 @@ bool PathExists(shell::MenuWindow& menu, const core::DataGroup& record) {
 bool ProgramReturns(shell::MenuWindow& menu, const core::DataGroup& record) {
     RecordKeys keys(menu, record);
     const int32_t expected = keys.Int("ReturnCode");
-    const std::string saved = CurrentDirectory();
+    const std::string saved = shell::CurrentDirectory();
     const ProcessCommand command =
         BuildProcessCommand(saved, keys.Text("Directory"), keys.Text("Filename"), keys.Text("Parameters"));
     ::SetCurrentDirectoryA(command.workingFolder.c_str());
     DWORD exitCode = DWORD(expected) + 0x10000u;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_FORCEONFEEDBACK;
     PROCESS_INFORMATION process = {};
-    std::string line = command.commandLine;
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                          command.workingFolder.c_str(), &startup, &process)) {
+    if (!StartProcess(command, &process)) {
         ::SetCurrentDirectoryA(saved.c_str());
         return false;
     }

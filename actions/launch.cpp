@@ -37,6 +37,15 @@ ProcessCommand BuildProcessCommand(const std::string& currentDirectory, const st
     return command;
 }
 
+bool StartProcess(const ProcessCommand& command, PROCESS_INFORMATION* process) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_FORCEONFEEDBACK;
+    std::string line = command.commandLine;
+    return ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                            command.workingFolder.c_str(), &startup, process) != FALSE;
+}
+
 bool LaunchProgram(shell::MenuWindow& menu, const core::DataGroup& record) {
     RecordKeys keys(menu, record);
     const std::string directory = keys.Text("Directory");
@@ -52,7 +61,7 @@ bool LaunchProgram(shell::MenuWindow& menu, const core::DataGroup& record) {
     // Only an atom added after the start may hold the menu.
     if (atomWait) RemoveAtoms(atomName);
 
-    const std::string saved = CurrentDirectory();
+    const std::string saved = shell::CurrentDirectory();
     const ProcessCommand command = BuildProcessCommand(saved, directory, filename, parameters);
     ::SetCurrentDirectoryA(command.workingFolder.c_str());
     RECT place = {};
@@ -60,13 +69,8 @@ bool LaunchProgram(shell::MenuWindow& menu, const core::DataGroup& record) {
 
     // Cannot equal the expected code, so an unreadable exit code is a mismatch.
     DWORD exitCode = DWORD(returnCode) + 0x10000u;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_FORCEONFEEDBACK;
     PROCESS_INFORMATION process = {};
-    std::string line = command.commandLine;
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                          command.workingFolder.c_str(), &startup, &process)) {
+    if (!StartProcess(command, &process)) {
         ::SetCurrentDirectoryA(saved.c_str());
         std::string shown = command.workingFolder;
         if (shown.empty() || shown.back() != '\\') shown += '\\';

@@ -26,15 +26,6 @@ ActionEngine g_engine;
 // button that was clicked has finished its own message.
 constexpr UINT kCloseAfterClick = WM_APP + 1;
 
-std::string CurrentDirectory() {
-    DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
-    if (needed == 0) return std::string();
-    std::string text(needed, '\0');
-    DWORD got = ::GetCurrentDirectoryA(needed, text.data());
-    text.resize(got < needed ? got : 0);
-    return text;
-}
-
 std::string CacheKey(const std::string& language, int object, int image) {
     return language + ":" + std::to_string(object) + ":" + std::to_string(image);
 }

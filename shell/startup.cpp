@@ -14,12 +14,6 @@ namespace {
 DirectXLibrary g_directX;
 std::vector<uint8_t> g_transferBuffer;
 
-std::string CurrentDirectory() {
-    char buffer[MAX_PATH * 2] = {};
-    DWORD got = ::GetCurrentDirectoryA(sizeof buffer, buffer);
-    return got && got < sizeof buffer ? std::string(buffer, got) : std::string();
-}
-
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
     reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
     return TRUE;
@@ -52,6 +46,15 @@ bool LoadDirectX(const std::string& programFolder) {
         reinterpret_cast<DirectXSetupGetVersionFn>(reinterpret_cast<void*>(::GetProcAddress(module, "DirectXSetupGetVersion")));
     g_directX.Setup = reinterpret_cast<DirectXSetupAFn>(reinterpret_cast<void*>(::GetProcAddress(module, "DirectXSetupA")));
     return true;
+}
+
+std::string CurrentDirectory() {
+    DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+    if (needed == 0) return std::string();
+    std::string text(needed, '\0');
+    DWORD got = ::GetCurrentDirectoryA(needed, text.data());
+    text.resize(got < needed ? got : 0);
+    return text;
 }
 
 void UnloadDirectX() {

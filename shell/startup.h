@@ -33,6 +33,8 @@ bool LoadDirectX(const std::string& programFolder);
 // Three FreeLibrary calls, as the library may have been loaded more than once.
 void UnloadDirectX();
 
+// The process's current directory, whatever its length.
+std::string CurrentDirectory();
 // The folder of the program file, ending with a backslash.
 std::string ProgramFolder();
 // The 2 MB copy buffer, present while the menu runs.
