@@ -461,6 +461,7 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
         "copy_file|Data\\big.dat|[TargetFolder]\\Data\\big.dat",
         "create_registry_key|HKEY_CURRENT_USER|" + key_,
         "create_registry_string|HKEY_CURRENT_USER|" + key_ + "|Folder|[TargetFolder]",
+        "create_registry_key|HKEY_CURRENT_USER|" + key_ + "\\Inner",
         "create_startmenu_folder|[StartMenu]",
         "create_shortcut|[StartMenu]\\Play|[TargetFolder]\\Game.exe||[TargetFolder]|[TargetFolder]\\Game.exe|0",
     };
@@ -488,6 +489,15 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
              mount("Other.pac");
          },
          [&] { mount("Full.pac"); }},
+        // A lasting key cannot be made below a volatile one.
+        {"the registry key cannot be created",
+         [&] {
+             HKEY volatileKey = nullptr;
+             RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                             &volatileKey, nullptr);
+             RegCloseKey(volatileKey);
+         },
+         [&] { WipeKey(); }},
         {"the Start-menu folder's name is taken by a file", [&] { testutil::WriteFile(menuFolder, "in the way"); },
          [&] { fs::remove(menuFolder); }},
     };
@@ -514,8 +524,7 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
             EXPECT_EQ(testutil::ReadFile(target_ + "\\Game.exe").size(), 3000u);
             EXPECT_TRUE(fs::exists(target_ + "\\Setup.uni"));
             EXPECT_GT(testutil::ReadFile(menuFolder + "\\Play.lnk").size(), 0u);
-            core::RegistryKey k;
-            EXPECT_TRUE(k.Open(key_.c_str(), true, HKEY_CURRENT_USER));
+            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, key_ + "\\Inner"));
         }
         std::error_code ec;
         fs::remove_all(target_, ec);
