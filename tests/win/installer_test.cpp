@@ -435,11 +435,11 @@ std::string Snapshot(const std::string& root, const std::string& startMenu, cons
 // Each line of a small install is made to fail in turn. Cancel leaves the
 // machine exactly as it was; Retry after the fault is removed completes.
 TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
-    TestContext context(target_);
-    context.startMenu = "DiscFaults " + std::to_string(GetCurrentProcessId());
     core::FilePath programs;
     ASSERT_TRUE(programs.SetSpecialFolder(core::kFolderCommonPrograms));
-    const std::string menuFolder = programs.FullPath() + "\\" + context.startMenu;
+    // Each fault gets its own target and Start-menu folder, so that what one
+    // round leaves behind cannot disturb the next.
+    std::string target, menuFolder;
 
     // Data\big.dat lives in a package; the "missing entry" fault mounts one without it.
     std::vector<uint8_t> big(300000);
@@ -480,7 +480,7 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
     };
     const Fault faults[] = {
         {"the target folder's name is taken by a file",
-         [&] { testutil::WriteFile(target_, "in the way"); }, [&] { fs::remove(target_); }},
+         [&] { testutil::WriteFile(target, "in the way"); }, [&] { fs::remove(target); }},
         {"the source file is missing", [&] { fs::rename(disc_.File("Game.exe"), disc_.File("Game.bak")); },
          [&] { fs::rename(disc_.File("Game.bak"), disc_.File("Game.exe")); }},
         {"the package lacks the entry",
@@ -503,6 +503,11 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
+        const std::string round = std::to_string(&fault - faults);
+        target = work_.File("X" + round);
+        TestContext context(target);
+        context.startMenu = "DiscFaults " + std::to_string(GetCurrentProcessId()) + "-" + round;
+        menuFolder = programs.FullPath() + "\\" + context.startMenu;
         unmountPackages();
         mount("Full.pac");
         ASSERT_NE(packages.back(), nullptr);
@@ -520,14 +525,14 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
             Answerer answers({{IDRETRY, fault.remove}, {IDCANCEL, nullptr}});
             EXPECT_TRUE(RunInstall(context, lines, &undo, nullptr, false));
             EXPECT_EQ(answers.texts.size(), 1u);
-            EXPECT_TRUE(testutil::ReadFile(target_ + "\\Data\\big.dat") == std::string(big.begin(), big.end()));
-            EXPECT_EQ(testutil::ReadFile(target_ + "\\Game.exe").size(), 3000u);
-            EXPECT_TRUE(fs::exists(target_ + "\\Setup.uni"));
+            EXPECT_TRUE(testutil::ReadFile(target + "\\Data\\big.dat") == std::string(big.begin(), big.end()));
+            EXPECT_EQ(testutil::ReadFile(target + "\\Game.exe").size(), 3000u);
+            EXPECT_TRUE(fs::exists(target + "\\Setup.uni"));
             EXPECT_GT(testutil::ReadFile(menuFolder + "\\Play.lnk").size(), 0u);
             EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, key_ + "\\Inner"));
         }
         std::error_code ec;
-        fs::remove_all(target_, ec);
+        fs::remove_all(target, ec);
         fs::remove_all(menuFolder, ec);
         WipeKey();
     }

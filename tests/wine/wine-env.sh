@@ -2,8 +2,10 @@
 WINE_DIR=$1
 export WINEPREFIX="$WINE_DIR/prefix"
 export WINEDEBUG=-all
-# No Mono or Gecko download prompts in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko download prompts in a fresh prefix, and no desktop menu
+# entries made from the shortcuts the tests create (winemenubuilder would
+# also keep their target files open for a while).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ -z "${DISPLAY:-}" ] && [ -f "$WINE_DIR/display" ]; then
     DISPLAY=$(cat "$WINE_DIR/display")
     export DISPLAY
