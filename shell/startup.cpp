@@ -12,7 +12,6 @@ namespace shell {
 namespace {
 
 DirectXLibrary g_directX;
-std::vector<uint8_t> g_transferBuffer;
 
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
     reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
@@ -71,7 +70,6 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
-std::vector<uint8_t>& TransferBuffer() { return g_transferBuffer; }
 
 HWND FindRunningMenu() {
     std::set<HWND> windows;
@@ -123,12 +121,10 @@ int RunSetup(HINSTANCE instance) {
     {
         MenuWindow menu;
         menu.EnableStartUp(true);
-        g_transferBuffer.assign(kTransferBufferSize, 0);
         menu.DoModal(nullptr);
         // The window is gone now, so the new copy does not find it as the
         // running menu.
         if (menu.RestartOnExit()) RestartAfterClose();
-        g_transferBuffer = std::vector<uint8_t>();
         core::GetCore().Shutdown();
         core::DestroyCore();
     }

@@ -1,6 +1,6 @@
 // Process-wide start-up state and the application entry: the DirectX setup
-// library, the transfer buffer, the program folder, the single-instance
-// rule and starting a fresh copy of the program.
+// library, the program folder, the single-instance rule and starting a fresh
+// copy of the program. (File copies share installer::TransferBuffer.)
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,6 @@ namespace shell {
 
 inline constexpr const char kDirectXLibrary[] = "dsetup.dll";
 inline constexpr const char kDirectXMissingText[] = "DSetup.dll could not be loaded. DirectX features disabled!";
-inline constexpr size_t kTransferBufferSize = 2097152;
 
 using DirectXSetupGetVersionFn = int(WINAPI*)(DWORD* version, DWORD* revision);
 using DirectXSetupAFn = int(WINAPI*)(HWND owner, LPSTR sourceFolder, DWORD flags);
@@ -37,8 +36,6 @@ void UnloadDirectX();
 std::string CurrentDirectory();
 // The folder of the program file, ending with a backslash.
 std::string ProgramFolder();
-// The 2 MB copy buffer, present while the menu runs.
-std::vector<uint8_t>& TransferBuffer();
 
 // The top-level window holding a child whose text is the marker caption, or null.
 HWND FindRunningMenu();
