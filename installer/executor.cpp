@@ -41,6 +41,12 @@ std::string ProgramsFolder() {
     return folder.FullPath();
 }
 
+// Asks Retry (true) or Cancel (false) after an error with the text key.
+bool AskRetryAfter(InstallContext& context, const char* key, const std::string& argument) {
+    std::string text = FormatWithArgument(context.Expand(key), argument);
+    return MessageBoxA(context.Owner(), text.c_str(), kCaption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+}
+
 class Run {
 public:
     Run(InstallContext& context, ProgressSink* progress) : context_(context), progress_(progress) {}
@@ -112,9 +118,7 @@ private:
 
     // Retry (true) or Cancel (false, which fails the run) after an error.
     bool AskRetry(const char* key, const std::string& argument) {
-        std::string text = FormatWithArgument(context_.Expand(key), argument);
-        if (MessageBoxA(context_.Owner(), text.c_str(), kCaption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY)
-            return true;
+        if (AskRetryAfter(context_, key, argument)) return true;
         failed_ = true;
         return false;
     }
@@ -307,9 +311,17 @@ bool RunInstall(InstallContext& context, OperationList lines, OperationList* und
         ExecuteOperations(context, *undo, &discarded, nullptr);
         return false;
     }
+    // Without its log the install could not be removed: a log that cannot be
+    // written is an error like any other, and Cancel rolls everything back.
     std::string path = context.Expand("[TargetFolder]\\Setup.uni");
     undo->push_back("delete_file|" + path);
-    BuildUninstallLog(*undo, rightAligned).Save(path.c_str());
+    const core::DataGroup log = BuildUninstallLog(*undo, rightAligned);
+    while (!log.Save(path.c_str())) {
+        if (AskRetryAfter(context, kErrorCreateFile, path)) continue;
+        OperationList discarded;
+        ExecuteOperations(context, *undo, &discarded, nullptr);
+        return false;
+    }
     return true;
 }
 

@@ -11,39 +11,20 @@
 
 #include "../core/test_util.h"
 #include "automation.h"
+#include "demo_disc.h"
 #include "core/binary_buffer.h"
 #include "core/data_group.h"
 #include "core/file_path.h"
 #include "core/registry.h"
 #include "resources/resource_ids.h"
 
+using testutil::DemoDisc;
+using testutil::ReadProject;
+
 namespace {
 
 constexpr const char* kMarker = "$$_Qm_DummyButton_$$";
 constexpr const char* kRegistryPath = "Software\\Trelvo\\Autorun\\DemoQuest";
-
-std::string DemoDisc() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    folder = folder.substr(0, folder.find_last_of('\\'));  // bin
-    folder = folder.substr(0, folder.find_last_of('\\'));  // the build
-    return folder + "\\demo\\disc";
-}
-
-// The project tree inside a Setup.exe.
-bool ReadProject(const std::string& program, core::DataGroup* root) {
-    HMODULE module = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return false;
-    bool read = false;
-    if (HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(157), "VGF")) {
-        HGLOBAL data = ::LoadResource(module, found);
-        core::BinaryBuffer bytes(::LockResource(data), ::SizeofResource(module, found));
-        read = root->ReadFrom(bytes);
-    }
-    ::FreeLibrary(module);
-    return read;
-}
 
 struct MenuSearch {
     DWORD pid;

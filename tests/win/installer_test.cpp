@@ -500,6 +500,9 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
          [&] { WipeKey(); }},
         {"the Start-menu folder's name is taken by a file", [&] { testutil::WriteFile(menuFolder, "in the way"); },
          [&] { fs::remove(menuFolder); }},
+        // Without its log the install could not be removed again.
+        {"the uninstall log cannot be written", [&] { fs::create_directories(target + "\\Setup.uni"); },
+         [&] { fs::remove(target + "\\Setup.uni"); }},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);

@@ -6,4 +6,8 @@ if [ -f "$WINE_DIR/xvfb.pid" ]; then
     kill "$(cat "$WINE_DIR/xvfb.pid")" 2>/dev/null || true
     rm -f "$WINE_DIR/xvfb.pid" "$WINE_DIR/display"
 fi
+if mountpoint -q "$WINE_DIR/small-drive" 2>/dev/null; then
+    rm -f "$WINEPREFIX/dosdevices/s:"
+    umount "$WINE_DIR/small-drive" 2>/dev/null || true
+fi
 exit 0

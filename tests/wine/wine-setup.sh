@@ -28,6 +28,19 @@ else
     # instead of Wine waiting two seconds for one.
     $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$WINE_DIR/wineboot.log" 2>&1
 fi
+# Drive S: is a small tmpfs (32 MB) for the tests of a full disc. Mounting
+# needs root; without it the drive is missing and those tests are skipped.
+small="$WINE_DIR/small-drive"
+mkdir -p "$small"
+if ! mountpoint -q "$small"; then
+    mount -t tmpfs -o size=32m tmpfs "$small" 2>/dev/null || true
+fi
+if mountpoint -q "$small"; then
+    rm -rf "${small:?}"/*
+    ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"
+else
+    rm -f "$WINEPREFIX/dosdevices/s:"
+fi
 # One persistent server for the whole run, started away from CTest's pipes
 # so that a server outliving a test never holds them open.
 $WINESERVER -k >/dev/null 2>&1 || true
