@@ -71,6 +71,26 @@ inline void SelectListItem(HWND dialog, int listId, int index) {
     ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, LBN_SELCHANGE), LPARAM(list));
 }
 
+// A visible control with id anywhere below window (a wizard's pages are
+// child dialogs of its frame); null when there is none.
+struct DescendantSearch {
+    int id;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchDescendant(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<DescendantSearch*>(param);
+    if (::GetDlgCtrlID(hwnd) != search->id || !::IsWindowVisible(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+inline HWND Descendant(HWND window, int id) {
+    DescendantSearch search{id, nullptr};
+    ::EnumChildWindows(window, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // The text of a message box (its static text control).
 inline std::string MessageBoxText(HWND box) { return WindowText(::GetDlgItem(box, 0xFFFF)); }
 

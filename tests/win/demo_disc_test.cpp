@@ -138,25 +138,6 @@ HWND WaitForWindowWith(DWORD pid, int id, DWORD timeoutMs = 30000) {
     return nullptr;
 }
 
-// A control anywhere below window (the wizard's pages are child dialogs).
-struct DescendantSearch {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<DescendantSearch*>(param);
-    if (::GetDlgCtrlID(hwnd) != search->id || !::IsWindowVisible(hwnd)) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-HWND Descendant(HWND window, int id) {
-    DescendantSearch search{id, nullptr};
-    ::EnumChildWindows(window, MatchDescendant, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 enum Look { kShown, kGreyed, kHidden };
 
 class DemoDiscTest : public ::testing::Test {
@@ -230,11 +211,11 @@ protected:
             if (title == "Installing") continue;  // the page goes on to the next by itself
             titles.push_back(title);
             if (title == "Registration") {
-                ::SetWindowTextA(Descendant(wizard, IDC_REGISTRATION_NAME), "Ann Example");
+                ::SetWindowTextA(automation::Descendant(wizard, IDC_REGISTRATION_NAME), "Ann Example");
             } else if (title == "Target folder") {
-                ::SetWindowTextA(Descendant(wizard, IDC_TARGET_PATH), target.c_str());
+                ::SetWindowTextA(automation::Descendant(wizard, IDC_TARGET_PATH), target.c_str());
             } else if (title == "Start menu") {
-                ::SetWindowTextA(Descendant(wizard, IDC_STARTMENU_FOLDER), startMenu.c_str());
+                ::SetWindowTextA(automation::Descendant(wizard, IDC_STARTMENU_FOLDER), startMenu.c_str());
             }
             HWND next = ::GetDlgItem(wizard, IDC_WIZ_NEXT);
             for (int i = 0; i < 200 && !::IsWindowEnabled(next); ++i) ::Sleep(50);

@@ -123,24 +123,6 @@ void Click(WizardFrame& frame, int id) {
     ui::PumpPendingMessages();
 }
 
-// A control anywhere below window (the wizard's pages are child dialogs).
-HWND Descendant(HWND window, int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    ::EnumChildWindows(
-        window,
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (::GetDlgCtrlID(hwnd) != s->id || !::IsWindowVisible(hwnd)) return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 struct Fault {
     std::string what;
     std::string shown;  // what the error message must name
@@ -237,11 +219,11 @@ protected:
         WizardFrame& frame = *frame_;
         for (int step = 0; step < 10 && frame.CurrentPage() != &frame.Ready(); ++step) {
             if (frame.CurrentPage() == &frame.Registration())
-                automation::TypeText(Descendant(frame.Handle(), IDC_REGISTRATION_NAME), "Ann Example");
+                automation::TypeText(automation::Descendant(frame.Handle(), IDC_REGISTRATION_NAME), "Ann Example");
             if (frame.CurrentPage() == &frame.Target())
-                ::SetWindowTextA(Descendant(frame.Handle(), IDC_TARGET_PATH), target.c_str());
+                ::SetWindowTextA(automation::Descendant(frame.Handle(), IDC_TARGET_PATH), target.c_str());
             if (frame.CurrentPage() == &frame.StartMenu()) {
-                HWND folder = Descendant(frame.Handle(), IDC_STARTMENU_FOLDER);
+                HWND folder = automation::Descendant(frame.Handle(), IDC_STARTMENU_FOLDER);
                 automation::ClearText(folder);
                 automation::TypeText(folder, startMenu);
             }
