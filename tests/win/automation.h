@@ -71,6 +71,57 @@ inline void SelectListItem(HWND dialog, int listId, int index) {
     ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, LBN_SELCHANGE), LPARAM(list));
 }
 
+struct WindowSearch {
+    DWORD pid;
+    const char* childText;  // a child with this text, or null for any window
+    const char* caption;    // the window's own caption, or null
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    char text[64] = {};
+    ::GetWindowTextA(child, text, sizeof text);
+    if (std::string(text) != search->childText) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+inline BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if ((search->pid && pid != search->pid) || !::IsWindowVisible(hwnd)) return TRUE;
+    if (search->caption) {
+        char text[128] = {};
+        ::GetWindowTextA(hwnd, text, sizeof text);
+        if (std::string(text) != search->caption) return TRUE;
+    }
+    if (search->childText) {
+        WindowSearch inner{0, search->childText, nullptr, nullptr};
+        ::EnumChildWindows(hwnd, MatchChildText, reinterpret_cast<LPARAM>(&inner));
+        if (!inner.found) return TRUE;
+    }
+    search->found = hwnd;
+    return FALSE;
+}
+
+// A visible top-level window of process pid (0: of any process) with the
+// caption and holding a child with childText (null: any).
+inline HWND FindWindowOf(DWORD pid, const char* childText, const char* caption) {
+    WindowSearch search{pid, childText, caption, nullptr};
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+inline HWND WaitForWindowOf(DWORD pid, const char* childText, const char* caption, DWORD timeoutMs = 20000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (HWND hwnd = FindWindowOf(pid, childText, caption)) return hwnd;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
 // A visible control with id anywhere below window (a wizard's pages are
 // child dialogs of its frame); null when there is none.
 struct DescendantSearch {

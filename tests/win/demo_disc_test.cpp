@@ -26,29 +26,6 @@ namespace {
 constexpr const char* kMarker = "$$_Qm_DummyButton_$$";
 constexpr const char* kRegistryPath = "Software\\Trelvo\\Autorun\\DemoQuest";
 
-struct MenuSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK HasMarker(HWND child, LPARAM param) {
-    if (automation::WindowText(child) != kMarker) return TRUE;
-    *reinterpret_cast<bool*>(param) = true;
-    return FALSE;
-}
-
-BOOL CALLBACK FindMenu(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<MenuSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid || !::IsWindowVisible(hwnd)) return TRUE;
-    bool marked = false;
-    ::EnumChildWindows(hwnd, HasMarker, reinterpret_cast<LPARAM>(&marked));
-    if (!marked) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
 class DemoMenu {
 public:
     bool Start(const std::string& disc) {
@@ -59,11 +36,7 @@ public:
         if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, disc.c_str(), &startup,
                               &process_))
             return false;
-        for (int i = 0; i < 600 && !menu_; ++i, ::Sleep(50)) {
-            MenuSearch search{process_.dwProcessId, nullptr};
-            ::EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&search));
-            menu_ = search.found;
-        }
+        menu_ = automation::WaitForWindowOf(process_.dwProcessId, kMarker, nullptr, 30000);
         return menu_ != nullptr;
     }
     ~DemoMenu() {
@@ -105,8 +78,7 @@ private:
     HWND menu_ = nullptr;
 };
 
-// A visible window of process pid that holds a control with id (or, with
-// id 0, the menu's marker).
+// A visible window of process pid (0: of any process) that holds a control with id.
 struct ChildSearch {
     DWORD pid;
     int id;
@@ -118,13 +90,7 @@ BOOL CALLBACK FindWithChild(HWND hwnd, LPARAM param) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
     if ((search->pid && pid != search->pid) || !::IsWindowVisible(hwnd)) return TRUE;
-    if (search->id) {
-        if (!::GetDlgItem(hwnd, search->id)) return TRUE;
-    } else {
-        bool marked = false;
-        ::EnumChildWindows(hwnd, HasMarker, reinterpret_cast<LPARAM>(&marked));
-        if (!marked) return TRUE;
-    }
+    if (!::GetDlgItem(hwnd, search->id)) return TRUE;
     search->found = hwnd;
     return FALSE;
 }
@@ -224,7 +190,7 @@ protected:
         EXPECT_EQ(titles, (std::vector<std::string>{"Welcome", "Licence agreement", "Registration", "Target folder",
                                                     "Start menu", "Ready to install", "Done"}));
         EXPECT_TRUE(menu.WaitEnd(30000)) << "the menu stayed after the install";
-        HWND again = WaitForWindowWith(0, 0);
+        HWND again = automation::WaitForWindowOf(0, kMarker, nullptr, 30000);
         EXPECT_NE(again, nullptr) << "no menu after the restart";
         return again;
     }

@@ -12,6 +12,7 @@
 
 #include "../core/sample_project.h"
 #include "../core/test_util.h"
+#include "automation.h"
 #include "core/package_writer.h"
 #include "core/registry.h"
 #include "shell/startup.h"
@@ -37,56 +38,6 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return bool(out);
-}
-
-struct WindowSearch {
-    DWORD pid;
-    const char* childText;  // a child with this text, or null for any window
-    const char* caption;    // the window's own caption, or null
-    HWND found;
-};
-
-BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    char text[64] = {};
-    ::GetWindowTextA(child, text, sizeof text);
-    if (std::string(text) != search->childText) return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if ((search->pid && pid != search->pid) || !::IsWindowVisible(hwnd)) return TRUE;
-    if (search->caption) {
-        char text[128] = {};
-        ::GetWindowTextA(hwnd, text, sizeof text);
-        if (std::string(text) != search->caption) return TRUE;
-    }
-    if (search->childText) {
-        WindowSearch inner{0, search->childText, nullptr, nullptr};
-        ::EnumChildWindows(hwnd, MatchChildText, reinterpret_cast<LPARAM>(&inner));
-        if (!inner.found) return TRUE;
-    }
-    search->found = hwnd;
-    return FALSE;
-}
-
-// pid 0: a window of any process.
-HWND FindWindowOf(DWORD pid, const char* childText, const char* caption) {
-    WindowSearch search{pid, childText, caption, nullptr};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND WaitForWindowOf(DWORD pid, const char* childText, const char* caption, DWORD timeoutMs = 20000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        if (HWND hwnd = FindWindowOf(pid, childText, caption)) return hwnd;
-        ::Sleep(50);
-    }
-    return nullptr;
 }
 
 // The text of a message box, to tell why a menu did not come.
@@ -223,7 +174,7 @@ TEST_F(SetupProgramTest, ShowsTheProjectBackgroundAndClosesByTheCloseBox) {
     std::string setup = MakeDisc(Project(true));
     Process process;
     ASSERT_TRUE(process.Start(setup));
-    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
     ASSERT_NE(menu, nullptr) << "no menu window appeared";
 
     RECT client = {};
@@ -261,7 +212,7 @@ TEST_F(SetupProgramTest, EscapeClosesOnlyInTestModeAndEnterNever) {
         std::string setup = MakeDisc(Project(cases[i].testMode));
         Process process;
         ASSERT_TRUE(process.Start(setup)) << "case " << i;
-        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
         ASSERT_NE(menu, nullptr) << "case " << i;
         HWND marker = ::GetDlgItem(menu, 1044);
         ::PostMessageA(marker, WM_KEYDOWN, cases[i].key, 1);
@@ -278,13 +229,13 @@ TEST_F(SetupProgramTest, SecondStartBringsTheFirstForwardAndEnds) {
     std::string setup = MakeDisc(Project(true));
     Process first;
     ASSERT_TRUE(first.Start(setup));
-    HWND menu = WaitForWindowOf(first.Id(), kMarker, nullptr);
+    HWND menu = automation::WaitForWindowOf(first.Id(), kMarker, nullptr);
     ASSERT_NE(menu, nullptr);
 
     Process second;
     ASSERT_TRUE(second.Start(setup));
     ASSERT_TRUE(second.WaitEnd(20000)) << "the second start kept running";
-    EXPECT_EQ(FindWindowOf(second.Id(), nullptr, nullptr), nullptr);
+    EXPECT_EQ(automation::FindWindowOf(second.Id(), nullptr, nullptr), nullptr);
     EXPECT_TRUE(::IsWindow(menu));
     EXPECT_FALSE(first.WaitEnd(0));
 
@@ -301,8 +252,8 @@ TEST_F(SetupProgramTest, HoverAndPressLightLinkedObjectsTogether) {
     std::string setup = MakeDisc(root);
     Process process;
     ASSERT_TRUE(process.Start(setup));
-    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
-    ASSERT_NE(menu, nullptr) << "a window of the program says: " << StaticText(FindWindowOf(process.Id(), nullptr, nullptr))
+    HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr) << "a window of the program says: " << StaticText(automation::FindWindowOf(process.Id(), nullptr, nullptr))
                              << "; ended " << process.WaitEnd(0) << " with " << std::hex << process.ExitCode();
     ::SetForegroundWindow(menu);
 
@@ -348,10 +299,10 @@ TEST_F(SetupProgramTest, SystemMenuAboutNamesTheEditorVersion) {
     std::string setup = MakeDisc(Project(true));  // made with editor version 3.5
     Process process;
     ASSERT_TRUE(process.Start(setup));
-    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
     ASSERT_NE(menu, nullptr);
     ::PostMessageA(menu, WM_SYSCOMMAND, 0x10, 0);
-    HWND about = WaitForWindowOf(process.Id(), nullptr, "(CU)  w 3.5  s 3.4");
+    HWND about = automation::WaitForWindowOf(process.Id(), nullptr, "(CU)  w 3.5  s 3.4");
     ASSERT_NE(about, nullptr);
     ::PostMessageA(about, WM_COMMAND, IDOK, 0);
     for (int tries = 0; tries < 100 && ::IsWindow(about); ++tries) ::Sleep(50);
@@ -371,10 +322,10 @@ TEST_F(SetupProgramTest, SplashShowsWhileLoadingAndAtLeastSetTimeOutsideTestMode
         Process process;
         DWORD started = ::GetTickCount();
         ASSERT_TRUE(process.Start(setup)) << "case " << i;
-        HWND first = WaitForWindowOf(process.Id(), nullptr, nullptr);
+        HWND first = automation::WaitForWindowOf(process.Id(), nullptr, nullptr);
         ASSERT_NE(first, nullptr) << "case " << i;
         const bool firstIsSplash = ::GetDlgItem(first, 1003) != nullptr;
-        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
         DWORD elapsed = ::GetTickCount() - started;
         ASSERT_NE(menu, nullptr) << "case " << i;
         if (cases[i].atLeastMs) {
@@ -391,12 +342,12 @@ TEST_F(SetupProgramTest, MissingDirectXLibraryShowsTheMessageAndNoMenu) {
     std::string setup = MakeDisc(Project(true), false);
     Process process;
     ASSERT_TRUE(process.Start(setup));
-    HWND box = WaitForWindowOf(process.Id(), shell::kDirectXMissingText, "Error");
+    HWND box = automation::WaitForWindowOf(process.Id(), shell::kDirectXMissingText, "Error");
     ASSERT_NE(box, nullptr) << "no message box";
-    EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+    EXPECT_EQ(automation::FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(process.WaitEnd(20000));
-    EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+    EXPECT_EQ(automation::FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
 }
 
 // A click with the mouse at a client point of the menu.
@@ -428,7 +379,7 @@ TEST_F(SetupProgramTest, DisabledObjectShowsPictureFourAndAClickRunsTheActions) 
     {
         Process process;
         ASSERT_TRUE(process.Start(setup));
-        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
         ASSERT_NE(menu, nullptr);
         COLORREF seen = CLR_INVALID;
         for (int tries = 0; tries < 100 && seen != RGB(0x44, 0x44, 0x44); ++tries, ::Sleep(50))
@@ -441,7 +392,7 @@ TEST_F(SetupProgramTest, DisabledObjectShowsPictureFourAndAClickRunsTheActions) 
     testutil::WriteFile(disc_.File("gate.txt"), "open");
     Process process;
     ASSERT_TRUE(process.Start(setup));
-    HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+    HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
     ASSERT_NE(menu, nullptr);
     HWND object = ::GetDlgItem(menu, 4700);
     ASSERT_TRUE(::IsWindowEnabled(object));
@@ -477,7 +428,7 @@ TEST_F(SetupProgramTest, CheckRestartDoesNotMountThePackage) {
         ::DeleteFileA(mark.c_str());
         Process process;
         ASSERT_TRUE(process.Start(setup, argument));
-        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
+        HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
         ASSERT_NE(menu, nullptr) << argument;
         ClickAt(menu, 20, 18);
         for (int i = 0; i < 400 && testutil::ReadFile(mark).empty(); ++i) ::Sleep(50);
@@ -511,8 +462,8 @@ TEST_F(SetupProgramTest, RestartHandsOverToTheInstalledCopy) {
     Process process;
     ASSERT_TRUE(process.Start(setup, "-restart"));
     ASSERT_TRUE(process.WaitEnd(20000)) << "the disc copy did not end";
-    EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
-    HWND menu = WaitForWindowOf(0, kMarker, "Installed copy   (Language is \"English\")");
+    EXPECT_EQ(automation::FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+    HWND menu = automation::WaitForWindowOf(0, kMarker, "Installed copy   (Language is \"English\")");
     ASSERT_NE(menu, nullptr) << "the installed copy shows no menu";
     DWORD pid = 0;
     ::GetWindowThreadProcessId(menu, &pid);
@@ -552,8 +503,8 @@ TEST_F(SetupProgramTest, DamagedPackageStillShowsTheMenu) {
         ASSERT_TRUE(WriteBytes(disc_.File("Setup.pac"), c.bytes));
         Process process;
         ASSERT_TRUE(process.Start(setup)) << c.name;
-        HWND menu = WaitForWindowOf(process.Id(), kMarker, nullptr);
-        ASSERT_NE(menu, nullptr) << c.name << ": " << StaticText(FindWindowOf(process.Id(), nullptr, nullptr));
+        HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
+        ASSERT_NE(menu, nullptr) << c.name << ": " << StaticText(automation::FindWindowOf(process.Id(), nullptr, nullptr));
         ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_TRUE(process.WaitEnd(20000)) << c.name;
     }
@@ -586,13 +537,13 @@ TEST_F(SetupProgramTest, DamagedProjectIsNamedInAMessageAndTheProgramEnds) {
         std::string setup = MakeDiscWithTree(c.bytes);
         Process process;
         ASSERT_TRUE(process.Start(setup)) << c.name;
-        HWND box = WaitForWindowOf(process.Id(), nullptr, "Setup");
+        HWND box = automation::WaitForWindowOf(process.Id(), nullptr, "Setup");
         ASSERT_NE(box, nullptr) << c.name << ": no message";
         std::string text = StaticText(box);
         EXPECT_EQ(text.rfind(c.start, 0), 0u) << c.name << ": " << text;
         ::PostMessageA(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(process.WaitEnd(20000)) << c.name;
-        EXPECT_EQ(FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
+        EXPECT_EQ(automation::FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
     }
 }
 
