@@ -136,39 +136,49 @@ bool Uninstall(shell::MenuWindow& menu, const core::DataGroup&) {
     return false;
 }
 
+// A failed copy is told with the installer's texts for files, naming the
+// file at fault; the list stops.
+bool CopyFailed(shell::MenuWindow& menu, const char* key, const std::string& path) {
+    std::string text = installer::FormatWithArgument(menu.TranslateText(key), path);
+    ui::ShowMessage(menu.Handle(), text, menu.TranslateText("[AUTORUN_ERROR]"), MB_OK | MB_ICONERROR);
+    return false;
+}
+
 bool CopyOneFile(shell::MenuWindow& menu, const core::DataGroup& record) {
+    static constexpr char kOpenFile[] = "[INSTALL_GENERAL_ERROROPENFILE]";
+    static constexpr char kCreateFile[] = "[INSTALL_GENERAL_ERRORCREATEFILE]";
     RecordKeys keys(menu, record);
     const std::string source = keys.Text("Source"), target = keys.Text("Target");
     DWORD attributes = ::GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return CopyFailed(menu, kCreateFile, target);
         if (attributes & FILE_ATTRIBUTE_READONLY) {
             ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
             attributes = ::GetFileAttributesA(target.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+                return CopyFailed(menu, kCreateFile, target);
         }
     }
     std::unique_ptr<core::Stream> in = core::OpenForReading(source.c_str());
-    if (!in) return false;
+    if (!in) return CopyFailed(menu, kOpenFile, source);
     std::unique_ptr<core::Stream> out = core::OpenForWriting(target.c_str());
-    if (!out) return false;
+    if (!out) return CopyFailed(menu, kCreateFile, target);
     uint8_t* buffer = installer::TransferBuffer();
     uint64_t remaining = in->GetSize();
-    bool complete = true;
-    while (remaining > 0) {
+    const char* failed = nullptr;
+    while (remaining > 0 && !failed) {
         uint64_t chunk = remaining < installer::kTransferBufferSize ? remaining : installer::kTransferBufferSize;
         // A short read or write (a damaged package entry, a full disc) is a
         // failed copy, not a shorter file.
-        if (in->Read(buffer, chunk) != chunk || out->Write(buffer, chunk) != chunk) {
-            complete = false;
-            break;
-        }
+        if (in->Read(buffer, chunk) != chunk) failed = kOpenFile;
+        else if (out->Write(buffer, chunk) != chunk) failed = kCreateFile;
         remaining -= chunk;
     }
     in->Close();
     out->Close();
-    if (!complete) ::DeleteFileA(target.c_str());
-    return complete;
+    if (!failed) return true;
+    ::DeleteFileA(target.c_str());
+    return CopyFailed(menu, failed, failed == kOpenFile ? source : target);
 }
 
 bool ShowInformation(shell::MenuWindow& menu, const core::DataGroup& record) {

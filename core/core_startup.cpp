@@ -52,6 +52,8 @@ std::vector<std::string> ParseCommandLine(const char* commandLine) {
     return tokens;
 }
 
+std::string QuotedCommandWord(const std::string& path) { return "\"" + path + "\""; }
+
 bool CoreServices::Start() {
     if (started_) return false;
     started_ = true;

@@ -20,6 +20,11 @@ inline constexpr size_t kArgumentLimit = 1023;
 // program) is dropped.
 std::vector<std::string> ParseCommandLine(const char* commandLine);
 
+// A path as the first word of a command line: in double quotes, so that a
+// folder such as "C:\Program Files" is neither cut at its blank by the
+// parser above nor searched as "C:\Program.exe" by the system.
+std::string QuotedCommandWord(const std::string& path);
+
 // Marks itself started once; a second start is refused.
 class CoreServices {
 public:

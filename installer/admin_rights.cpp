@@ -47,29 +47,33 @@ bool ComputeAdminRights() {
     // Resolved at run time: the library is already loaded in every process
     // that can have a token, and the 9x family lacks these entry points.
     HMODULE advapi = ::GetModuleHandleA("ADVAPI32.DLL");
-    if (!advapi) return false;
     OpenProcessTokenFn openProcessToken;
+    if (!advapi || !Resolve(advapi, "OpenProcessToken", &openProcessToken)) return false;
+    TokenHandle token;
+    if (!openProcessToken(::GetCurrentProcess(), TOKEN_READ, token.Out())) return false;
+    return TokenListsAdministrators(token.Get());
+}
+
+bool TokenListsAdministrators(void* token) {
+    HMODULE advapi = ::GetModuleHandleA("ADVAPI32.DLL");
+    if (!advapi) return false;
     GetTokenInformationFn getTokenInformation;
     AllocateAndInitializeSidFn allocateAndInitializeSid;
     EqualSidFn equalSid;
     FreeSidFn freeSid;
-    if (!Resolve(advapi, "OpenProcessToken", &openProcessToken) ||
-        !Resolve(advapi, "GetTokenInformation", &getTokenInformation) ||
+    if (!Resolve(advapi, "GetTokenInformation", &getTokenInformation) ||
         !Resolve(advapi, "AllocateAndInitializeSid", &allocateAndInitializeSid) ||
         !Resolve(advapi, "EqualSid", &equalSid) || !Resolve(advapi, "FreeSid", &freeSid))
         return false;
 
-    TokenHandle token;
-    if (!openProcessToken(::GetCurrentProcess(), TOKEN_READ, token.Out())) return false;
-
     // Sized from the token itself, so a user in many groups is judged by
     // the groups and not refused for the length of the list.
     DWORD needed = 0;
-    getTokenInformation(token.Get(), TokenGroups, nullptr, 0, &needed);
+    getTokenInformation(token, TokenGroups, nullptr, 0, &needed);
     if (needed < sizeof(TOKEN_GROUPS)) needed = 1024;
     std::vector<unsigned char> buffer(needed);
     DWORD got = 0;
-    if (!getTokenInformation(token.Get(), TokenGroups, buffer.data(), needed, &got)) return false;
+    if (!getTokenInformation(token, TokenGroups, buffer.data(), needed, &got)) return false;
 
     SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
     PSID administrators = nullptr;

@@ -7,4 +7,8 @@ namespace installer {
 // Asks the system afresh; the menu window asks once and keeps the answer.
 bool ComputeAdminRights();
 
+// Whether token (opened with TOKEN_QUERY) lists the Administrators group,
+// whatever the group's attributes: deny-only counts too.
+bool TokenListsAdministrators(void* token);
+
 }  // namespace installer

@@ -86,7 +86,7 @@ private:
         if (op == "create_folder") {
             CreateFolder(context_.Expand(field(1)));
         } else if (op == "create_startmenu_folder") {
-            CreateStartMenuFolder(WithBackslash(ProgramsFolder()) + context_.Expand(field(1)));
+            CreateStartMenuFolder(context_.Expand(field(1)));
         } else if (op == "delete_folder") {
             RemoveDirectoryA(field(1).c_str());
         } else if (op == "copy_file") {
@@ -109,7 +109,7 @@ private:
         } else if (op == "delete_registry_dword") {
             DeleteValue(field(1), field(2), field(3), REG_DWORD);
         } else if (op == "create_shortcut") {
-            CreateShortcut(WithBackslash(ProgramsFolder()) + context_.Expand(field(1)) + ".lnk",
+            CreateShortcut(context_.Expand(field(1)) + ".lnk",
                            context_.Expand(field(2)), context_.Expand(field(3)), context_.Expand(field(4)),
                            context_.Expand(field(5)), int(ParseDecimal(field(6))));
         }
@@ -144,11 +144,25 @@ private:
         }
     }
 
-    void CreateStartMenuFolder(const std::string& path) {
-        if (core::os::IsDirectory(path.c_str())) return;
-        while (!CreateDirectoryA(path.c_str(), nullptr))
-            if (!AskRetry(kErrorCreateFolder, path)) return;
-        records_.push_back("delete_folder|" + path);
+    // The Start menu's Programs folder, or empty when the system names none:
+    // then nothing may land in the root of the current drive instead.
+    static std::string InPrograms(const std::string& name) {
+        std::string programs = ProgramsFolder();
+        return programs.empty() ? std::string() : WithBackslash(programs) + name;
+    }
+
+    void CreateStartMenuFolder(const std::string& name) {
+        for (;;) {
+            const std::string path = InPrograms(name);
+            if (!path.empty()) {
+                if (core::os::IsDirectory(path.c_str())) return;
+                if (CreateDirectoryA(path.c_str(), nullptr)) {
+                    records_.push_back("delete_folder|" + path);
+                    return;
+                }
+            }
+            if (!AskRetry(kErrorCreateFolder, path.empty() ? name : path)) return;
+        }
     }
 
     void CopyFile(const std::string& source, const std::string& target) {
@@ -229,11 +243,12 @@ private:
         if (type == REG_SZ ? k.IsString(name.c_str()) : k.IsDword(name.c_str())) k.DeleteValue(name.c_str());
     }
 
-    void CreateShortcut(const std::string& link, const std::string& target, const std::string& arguments,
+    void CreateShortcut(const std::string& name, const std::string& target, const std::string& arguments,
                         const std::string& workdir, const std::string& icon, int iconIndex) {
+        const std::string link = InPrograms(name);
         bool made = false;
         IShellLinkA* shellLink = nullptr;
-        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+        if (!link.empty() && SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                        reinterpret_cast<void**>(&shellLink)))) {
             shellLink->SetPath(target.c_str());
             shellLink->SetDescription("");
@@ -256,7 +271,7 @@ private:
             return;
         }
         // Not a failure of the install: it goes on without the shortcut.
-        std::string text = FormatWithArgument(context_.Expand(kErrorCreateFile), link);
+        std::string text = FormatWithArgument(context_.Expand(kErrorCreateFile), link.empty() ? name : link);
         MessageBoxA(context_.Owner(), text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     }
 

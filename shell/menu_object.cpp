@@ -90,8 +90,11 @@ LRESULT CALLBACK MenuObject::Procedure(HWND hwnd, UINT message, WPARAM wParam, L
         break;
     case WM_ERASEBKGND:
         return TRUE;
-    case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+        // The second press of a double-click is no new press: the button
+        // would report it as a double-click, and the entry has run already.
+        return 0;
+    case WM_LBUTTONDOWN:
         self->Pressed = true;
         if (self->owner_) self->owner_->PropagatePressed(*self, true);
         break;

@@ -136,7 +136,7 @@ bool MenuWindow::StartUp() {
             UnloadDirectX();
             std::string line = installed;
             if (line.empty() || line.back() != '\\') line += '\\';
-            StartCopy(line + "Setup.exe -restart", nullptr);
+            StartCopy(core::QuotedCommandWord(line + "Setup.exe") + " -restart", nullptr);
             End(0);
             return false;
         }
@@ -162,7 +162,8 @@ bool MenuWindow::StartUp() {
 
 bool MenuWindow::OnCommand(int id, int code, HWND control) {
     if (id >= kFirstObjectId && id <= kLastClickableId) {
-        ObjectClicked(id);
+        // Only a click runs the entry; a double-click is one click, not two.
+        if (code == BN_CLICKED) ObjectClicked(id);
         return true;
     }
     return ui::Dialog::OnCommand(id, code, control);

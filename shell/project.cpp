@@ -159,9 +159,8 @@ bool Project::Read(const core::DataGroup& root, std::string* missing) {
                 ok = false;
                 continue;
             }
-            const core::DataGroup* target = FindSubgroup(*g, "Install Target");
-            if (target) *list.target = *target;
-            else ok = KeyReader(*g, std::string(list.key) + "/", missing).Missing("Install Target");
+            // A group without its "Install Target" installs nothing of its kind.
+            if (const core::DataGroup* target = FindSubgroup(*g, "Install Target")) *list.target = *target;
         }
         installer::BuildOperationListFromRoots(&s.InstallFilesFolders, &s.InstallRegistry, &s.InstallStartMenu,
                                                &s.Operations, &s.RejectedInstallNodes);

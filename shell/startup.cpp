@@ -98,7 +98,8 @@ void RestartAfterClose() {
     char path[MAX_PATH * 2] = {};
     DWORD got = ::GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder = ProgramFolder();
-    StartCopy(std::string(path, got < sizeof path ? got : 0) + " -checkrestart", folder.c_str());
+    StartCopy(core::QuotedCommandWord(std::string(path, got < sizeof path ? got : 0)) + " -checkrestart",
+              folder.c_str());
 }
 
 int RunSetup(HINSTANCE instance) {

@@ -24,7 +24,14 @@ std::string TranslateText(std::string_view text, const TextSources& sources) {
     core::TokenMap tokens;
     for (const auto& [key, value] : language->second.Values()) {
         // Language groups hold texts only; anything else is not a text to show.
-        if (const std::string* s = value.TextObject()) tokens["[" + key + "]"] = *s;
+        // A bar in a text is a line break as it is in the text that names it:
+        // the single pass below would not see it inside the replacement.
+        if (const std::string* s = value.TextObject()) {
+            std::string text = *s;
+            for (char& c : text)
+                if (c == '|') c = '\n';
+            tokens["[" + key + "]"] = std::move(text);
+        }
     }
     // Assigned after the language's own texts so that these always win.
     tokens.insert_or_assign("|", std::string(1, '\n'));

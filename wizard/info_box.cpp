@@ -4,7 +4,6 @@
 
 #include "core/tokens.h"
 #include "resources/resource_ids.h"
-#include "wizard/right_aligned.h"
 
 namespace wizard {
 
@@ -60,7 +59,13 @@ InfoBox::InfoBox(bool rightAligned) : ui::Dialog(IDD_INFOBOX), rightAligned_(rig
 
 bool InfoBox::OnInit() {
     HWND view = GetItem(kTextViewId);
-    ApplyRightAligned(view, rightAligned_);
+    // Right to left by reading order and alignment, not by mirroring the
+    // control: a mirrored rich edit lays its runs of one format out from
+    // the right, so "Line <u>two</u>" would read "two Line".
+    if (rightAligned_) {
+        LONG_PTR style = ::GetWindowLongPtrA(view, GWL_EXSTYLE);
+        ::SetWindowLongPtrA(view, GWL_EXSTYLE, style | WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR);
+    }
     // The dummy button only takes the first focus, out of sight.
     ::MoveWindow(GetItem(kDummyButtonId), 1000, 1000, 32, 32, FALSE);
     SetText(caption);
@@ -86,6 +91,14 @@ void InfoBox::Render() {
         ::SendMessageA(view, EM_SETSEL, WPARAM(end), LPARAM(end));
         ::SendMessageA(view, EM_SETCHARFORMAT, SCF_SELECTION, LPARAM(&format));
         ::SendMessageA(view, EM_REPLACESEL, FALSE, LPARAM(run.text.c_str()));
+    }
+    if (rightAligned_) {
+        PARAFORMAT paragraph = {};
+        paragraph.cbSize = sizeof paragraph;
+        paragraph.dwMask = PFM_ALIGNMENT;
+        paragraph.wAlignment = PFA_RIGHT;
+        ::SendMessageA(view, EM_SETSEL, 0, -1);
+        ::SendMessageA(view, EM_SETPARAFORMAT, 0, LPARAM(&paragraph));
     }
     ::SendMessageA(view, EM_SETSEL, 0, 0);
 }

@@ -64,6 +64,12 @@ WizardFrame::WizardFrame(const WizardHost& host, WizardMode mode)
                                                ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
 }
 
+// The icon was loaded at its own size, so it is ours to free (a shared icon
+// from LoadIcon would not be).
+WizardFrame::~WizardFrame() {
+    if (bigIcon_) ::DestroyIcon(bigIcon_);
+}
+
 std::string WizardFrame::Expand(std::string_view text) const { return host_.Expand(text, &folders_); }
 
 HWND WizardFrame::ButtonHandle(int index) const {

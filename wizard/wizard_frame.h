@@ -71,6 +71,7 @@ public:
     static constexpr const char* kDefaultProgramFiles = "C:\\Program Files";
 
     WizardFrame(const WizardHost& host, WizardMode mode);
+    ~WizardFrame() override;
 
     // Modal run: 1 when the wizard was closed after a finished, successful
     // install (or uninstall), else 0.

@@ -27,6 +27,10 @@ TEST(CommandLine, Splitting) {
     std::string huge = "Setup.exe " + std::string(5000, 'a');
     ASSERT_EQ(ParseCommandLine(huge.c_str()).size(), 1u);
     EXPECT_EQ(ParseCommandLine(huge.c_str())[0].size(), kArgumentLimit);
+    // What the program builds to start a copy of itself reads back whole.
+    const std::string program = "C:\\Program Files\\My Disc\\Setup.exe";
+    EXPECT_EQ(ParseCommandLine((QuotedCommandWord(program) + " -restart").c_str()),
+              std::vector<std::string>{"-restart"});
 }
 
 namespace {

@@ -152,4 +152,11 @@ TEST(ProjectRead, InstallerTreesBecomeTheOperationList) {
     ASSERT_TRUE(p.Read(root, &missing)) << missing;
     EXPECT_EQ(p.settings.Operations,
               (installer::OperationList{"create_folder|[TargetFolder]", "copy_file|Game.exe|[TargetFolder]\\Game.exe"}));
+
+    // A group without "Install Target" (a project that installs no registry
+    // values) installs nothing of its kind and the project still loads.
+    root.SetValue("InstallerRegistry", core::DataValue(core::DataGroup()));
+    Project withoutTarget;
+    ASSERT_TRUE(withoutTarget.Read(root, &missing)) << missing;
+    EXPECT_EQ(withoutTarget.settings.Operations, p.settings.Operations);
 }

@@ -58,7 +58,8 @@ TEST(TranslateText, LanguagePass) {
         {"English", "[LaunchFolder]Setup.exe", "D:\\Setup.exe"},
         {"English", "[Name]", "English"},
         {"English", "[ApplicationName]", "[ApplicationName]"},  // a placeholder, not a text
-        {"English", "[BAR]", "x|y"},                          // replacements are not scanned again
+        {"English", "[BAR]", "x\ny"},      // a bar in a text breaks the line as one typed here does
+        {"English", "[EDITION]", "[ApplicationID] Deluxe"},  // but replacements are not scanned again
         {"English", "", ""},
         {"English", "[TITLE", "[TITLE"},
     };

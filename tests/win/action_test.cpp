@@ -2,6 +2,8 @@
 // programs (tests/win/stubs/action_helper), the other action types against
 // the real registry and files, the information box, and the dependencies.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <windows.h>
 #include <richedit.h>
 
@@ -91,6 +93,8 @@ protected:
         english->SetValue("AUTORUN_ERROR", DataValue("Trouble"));
         english->SetValue("AUTORUN_ERROR_ADMINRIGHTS", DataValue("Administrators only"));
         english->SetValue("AUTORUN_ERROR_STARTING_FILE", DataValue("Cannot start %s here."));
+        english->SetValue("INSTALL_GENERAL_ERROROPENFILE", DataValue("Cannot read %s."));
+        english->SetValue("INSTALL_GENERAL_ERRORCREATEFILE", DataValue("Cannot write %s."));
         english->SetValue("INSTALL_GENERAL_UNINSTALL_WARNING", DataValue("Really remove?"));
         registryKey_ = "Software\\DiscActionTest" + std::to_string(::GetCurrentProcessId());
         DeleteKeyTree(HKEY_CURRENT_USER, registryKey_.c_str());
@@ -296,10 +300,18 @@ TEST_F(ActionTest, WaitingAndExitCodes) {
 TEST_F(ActionTest, MinimizedMenuComesBackAfterTheWait) {
     shell::MenuWindow* menu = Load(root_);
     ASSERT_NE(menu, nullptr);
-    EXPECT_TRUE(RunOne(Launch("exit 0", {{"Wait", DataValue(true)}, {"Minimize", DataValue(true)}})));
+    // The program itself tells whether the menu was out of sight while it ran.
+    const std::string seen = Marker("visible.txt");
+    const std::string visible =
+        "visible " + seen + " " + std::to_string(reinterpret_cast<uintptr_t>(menu->Handle()));
+    EXPECT_TRUE(RunOne(Launch(visible, {{"Wait", DataValue(true)}, {"Minimize", DataValue(true)}})));
+    EXPECT_EQ(testutil::ReadFile(seen), "0");
     EXPECT_TRUE(menu->IsVisible());
     // Without waiting the menu is never hidden.
-    EXPECT_TRUE(RunOne(Launch("sleep 300", {{"Minimize", DataValue(true)}})));
+    fs::remove(seen);
+    EXPECT_TRUE(RunOne(Launch(visible, {{"Minimize", DataValue(true)}})));
+    for (int i = 0; i < 200 && testutil::ReadFile(seen).empty(); ++i) ::Sleep(20);
+    EXPECT_EQ(testutil::ReadFile(seen), "1");
     EXPECT_TRUE(menu->IsVisible());
 }
 
@@ -443,10 +455,25 @@ TEST_F(ActionTest, CopyThroughTheFileSystems) {
     EXPECT_TRUE(copy(Marker("source.bin"), Marker("readonly.bin")));
     EXPECT_EQ(ReadText(Marker("readonly.bin")), big);
 
-    // A folder as target, or a missing source, fail.
+    // A folder as target, or a missing source (as in a menu that mounted no
+    // package), fail with a message that names the file.
     fs::create_directories(Marker("folder"));
-    EXPECT_FALSE(copy(Marker("source.bin"), Marker("folder")));
-    EXPECT_FALSE(copy(Marker("absent.bin"), Marker("other.bin")));
+    const struct {
+        std::string source, target, message;
+    } failures[] = {
+        {Marker("source.bin"), Marker("folder"), "Cannot write " + Marker("folder") + "."},
+        {Marker("absent.bin"), Marker("other.bin"), "Cannot read " + Marker("absent.bin") + "."},
+        {"Data\\inner.dat", Marker("other.bin"), "Cannot read Data\\inner.dat."},
+    };
+    for (size_t i = 0; i < std::size(failures); ++i) {
+        std::string shown;
+        {
+            automation::DialogAnswerer answer("Trouble", IDOK,
+                                              [&](HWND box) { shown = automation::MessageBoxText(box); }, true);
+            EXPECT_FALSE(copy(failures[i].source, failures[i].target)) << "case " << i;
+        }
+        EXPECT_EQ(shown, failures[i].message) << "case " << i;
+    }
     EXPECT_FALSE(fs::exists(Marker("other.bin")));
 
     // A source inside a mounted package.
@@ -594,6 +621,43 @@ TEST_F(ActionTest, InfoBoxShowsTheFormatsAndColours) {
     EXPECT_EQ(backPixel, back);
 }
 
+// With RightAligned on, a text in several formats keeps its words in reading
+// order, and a bar that comes with a text key breaks the line as a typed one
+// does: every glyph pixel of the plain text stands at the same place when a
+// word of it is underlined, which only adds pixels.
+TEST_F(ActionTest, InfoBoxRightAlignedKeepsTheReadingOrder) {
+    root_.SetValue("RightAligned", DataValue(true));
+    root_.FindGroup("Languages/English")->SetValue("INFO_LINES", DataValue("Line one|Line <u>two</u>"));
+    Load(root_);
+    auto render = [&](const char* text, std::string* shownText) {
+        automation::Pixels shown;
+        automation::DialogAnswerer answer("Notice", IDCANCEL, [&](HWND box) {
+            HWND view = ::GetDlgItem(box, wizard::InfoBox::kTextViewId);
+            *shownText = automation::WindowText(view);
+            for (int tries = 0; tries < 50; ++tries, ::Sleep(40)) {
+                shown = automation::CaptureClient(view);
+                if (std::count(shown.colors.begin(), shown.colors.end(), RGB(0, 0, 0)) > 20) break;
+            }
+        });
+        EXPECT_TRUE(RunOne(Record(actions::kActionInfo, {{"Title", DataValue("Notice")}, {"Text", DataValue(text)}})));
+        return shown;
+    };
+    std::string plainText, formattedText;
+    const automation::Pixels plain = render("Line one|Line two", &plainText);
+    const automation::Pixels formatted = render("[INFO_LINES]", &formattedText);
+    EXPECT_EQ(formattedText, plainText);
+    ASSERT_EQ(plain.width, formatted.width);
+    ASSERT_EQ(plain.height, formatted.height);
+    int glyphs = 0, moved = 0;
+    for (size_t i = 0; i < plain.colors.size(); ++i) {
+        if (plain.colors[i] != RGB(0, 0, 0)) continue;
+        ++glyphs;
+        if (formatted.colors[i] != RGB(0, 0, 0)) ++moved;
+    }
+    EXPECT_GT(glyphs, 20);
+    EXPECT_EQ(moved, 0) << "of " << glyphs << " glyph pixels";
+}
+
 TEST_F(ActionTest, InfoBoxDefaults) {
     Load(root_);
     std::string shown;
@@ -715,7 +779,8 @@ TEST_F(ActionTest, DependenciesStopAtTheFirstFailureAndShowGreyOrHide) {
         {"passing tests run in order", {record}, true, true, true, true, true},
         {"unknown type then failing test", {Record(12), missing}, false, true, false, true, false},
         {"a lone unknown type", {Record(12)}, true, true, true, true, false},
-        {"not installed and rights: rights not needed", {Record(9), Record(11)}, false, false, false, true, false},
+        {"not installed, no rights: unavailable", {Record(10), Record(11)}, false, false, false, true, false},
+        {"not installed, rights: available", {Record(10), Record(11)}, false, true, true, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

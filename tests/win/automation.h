@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <cstdint>
@@ -264,6 +265,43 @@ inline HWND WaitForProcessDialog(DWORD pid, const char* caption, DWORD timeoutMs
         ::Sleep(20);
     }
     return nullptr;
+}
+
+// The command line another process (of this bitness) was started with, read
+// from its process parameters; empty when it cannot be read.
+inline std::string CommandLineOf(DWORD pid) {
+    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!query || !process) {
+        if (process) ::CloseHandle(process);
+        return std::string();
+    }
+    std::string line;
+    PROCESS_BASIC_INFORMATION basic = {};
+    PEB peb = {};
+    RTL_USER_PROCESS_PARAMETERS parameters = {};
+    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) >= 0 &&
+        ::ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+        ::ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr)) {
+        std::wstring wide(parameters.CommandLine.Length / sizeof(WCHAR), L'\0');
+        if (::ReadProcessMemory(process, parameters.CommandLine.Buffer, wide.data(), parameters.CommandLine.Length,
+                                nullptr)) {
+            int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+            line.resize(size_t(n > 0 ? n : 0));
+            if (n > 0) ::WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), line.data(), n, nullptr, nullptr);
+        }
+    }
+    ::CloseHandle(process);
+    return line;
+}
+
+// The process that owns window.
+inline DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return pid;
 }
 
 }  // namespace automation

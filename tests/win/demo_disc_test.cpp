@@ -13,6 +13,7 @@
 #include "automation.h"
 #include "demo_disc.h"
 #include "core/binary_buffer.h"
+#include "core/core_startup.h"
 #include "core/data_group.h"
 #include "core/file_path.h"
 #include "core/registry.h"
@@ -192,6 +193,12 @@ protected:
         EXPECT_TRUE(menu.WaitEnd(30000)) << "the menu stayed after the install";
         HWND again = automation::WaitForWindowOf(0, kMarker, nullptr, 30000);
         EXPECT_NE(again, nullptr) << "no menu after the restart";
+        if (!again) return nullptr;
+        // The disc's own program again, told that it restarts.
+        const std::string line = automation::CommandLineOf(automation::ProcessOf(again));
+        EXPECT_EQ(core::ParseCommandLine(line.c_str()), std::vector<std::string>{"-checkrestart"}) << line;
+        EXPECT_EQ(::lstrcmpiA(line.substr(0, line.find("\" ")).c_str(), ("\"" + disc_ + "\\Setup.exe").c_str()), 0)
+            << line;
         return again;
     }
 

@@ -474,6 +474,26 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
         for (core::FileSystem* fs : packages) core::Unmount(fs);
         packages.clear();
     };
+    // Where the system keeps the all-users Programs folder, as it was.
+    const char* shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    std::string savedPrograms(MAX_PATH * 2, '\0');
+    DWORD savedType = REG_EXPAND_SZ, savedSize = DWORD(savedPrograms.size());
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, shellFolders, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+        LONG read = RegQueryValueExA(key, "Common Programs", nullptr, &savedType,
+                                     reinterpret_cast<BYTE*>(savedPrograms.data()), &savedSize);
+        RegCloseKey(key);
+        ASSERT_EQ(read, ERROR_SUCCESS);
+        savedPrograms.resize(savedSize ? savedSize - 1 : 0);
+    }
+    auto SetCommonPrograms = [&](const std::string& value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, shellFolders, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+        RegSetValueExA(key, "Common Programs", 0, savedType, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD(value.size() + 1));
+        RegCloseKey(key);
+    };
     struct Fault {
         const char* name;
         std::function<void()> make, remove;
@@ -500,6 +520,10 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
          [&] { WipeKey(); }},
         {"the Start-menu folder's name is taken by a file", [&] { testutil::WriteFile(menuFolder, "in the way"); },
          [&] { fs::remove(menuFolder); }},
+        // A system that names no Start menu: nothing may land in the root of
+        // the current drive instead.
+        {"the system names no Start-menu folder",
+         [&] { SetCommonPrograms("Q:\\No Such Drive\\Programs"); }, [&] { SetCommonPrograms(savedPrograms); }},
         // Without its log the install could not be removed again.
         {"the uninstall log cannot be written", [&] { fs::create_directories(target + "\\Setup.uni"); },
          [&] { fs::remove(target + "\\Setup.uni"); }},
@@ -538,6 +562,7 @@ TEST_F(InstallerTest, EachFaultCancelledRollsBackAndRetriedCompletes) {
         fs::remove_all(target, ec);
         fs::remove_all(menuFolder, ec);
         WipeKey();
+        SetCommonPrograms(savedPrograms);  // also where no Retry took the fault away
     }
     unmountPackages();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <windows.h>
 
 #include "automation.h"
@@ -152,16 +154,44 @@ TEST_F(MenuTest, DamagedProjectsAreReportedByName) {
     }
 }
 
-TEST(AdminRights, AnswerAsTheTokenSays) {
+// A member of Administrators counts as one also where the token lists the
+// group for deny only (as a filtered token does), which CheckTokenMembership
+// would answer with no. Wine's user is an administrator.
+TEST(AdminRights, MembershipCountsAlsoWhenDenyOnly) {
     SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
     PSID administrators = nullptr;
     ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
                                          0, &administrators));
+    HANDLE process = nullptr, restricted = nullptr, impersonation = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &process));
+    SID_AND_ATTRIBUTES disable = {administrators, 0};
+    ASSERT_TRUE(CreateRestrictedToken(process, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted));
+    ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+
+    // What the restricted token says of the group: listed, for deny only.
+    DWORD attributes = 0xdeadbeef, needed = 0;
+    GetTokenInformation(restricted, TokenGroups, nullptr, 0, &needed);
+    std::vector<unsigned char> buffer(needed ? needed : 1);
+    ASSERT_TRUE(GetTokenInformation(restricted, TokenGroups, buffer.data(), DWORD(buffer.size()), &needed));
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    for (DWORD i = 0; i < groups->GroupCount; ++i)
+        if (EqualSid(groups->Groups[i].Sid, administrators)) attributes = groups->Groups[i].Attributes;
     BOOL member = 0xdead;
-    BOOL asked = CheckTokenMembership(nullptr, administrators, &member);
+    ASSERT_TRUE(CheckTokenMembership(impersonation, administrators, &member));
+
+    EXPECT_TRUE(installer::TokenListsAdministrators(process));
+    if (!(attributes != 0xdeadbeef && (attributes & SE_GROUP_USE_FOR_DENY_ONLY))) {
+        ADD_FAILURE() << "the restricted token lists the group with attributes " << std::hex << attributes;
+    } else {
+        EXPECT_FALSE(member) << "CheckTokenMembership ignores deny-only groups";
+        EXPECT_TRUE(installer::TokenListsAdministrators(restricted));
+    }
+    CloseHandle(impersonation);
+    CloseHandle(restricted);
+    CloseHandle(process);
     FreeSid(administrators);
-    ASSERT_TRUE(asked);
-    EXPECT_EQ(installer::ComputeAdminRights(), member != FALSE);
+
+    EXPECT_TRUE(installer::ComputeAdminRights());
     shell::MenuWindow menu;  // asks once, when it is made
-    EXPECT_EQ(menu.HasAdminRights(), member != FALSE);
+    EXPECT_TRUE(menu.HasAdminRights());
 }

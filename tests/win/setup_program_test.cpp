@@ -13,6 +13,7 @@
 #include "../core/sample_project.h"
 #include "../core/test_util.h"
 #include "automation.h"
+#include "core/core_startup.h"
 #include "core/package_writer.h"
 #include "core/registry.h"
 #include "shell/startup.h"
@@ -402,6 +403,42 @@ TEST_F(SetupProgramTest, DisabledObjectShowsPictureFourAndAClickRunsTheActions) 
     EXPECT_NE(testutil::ReadFile(mark).find("record"), std::string::npos);
 }
 
+// Users double-click disc menus out of habit: a double-click runs the entry
+// once. A later click on the second entry shows that every message of the
+// double-click has been handled by the time its line is there.
+TEST_F(SetupProgramTest, DoubleClickRunsTheEntryOnce) {
+    core::DataGroup root = Project(true);
+    std::string runs = disc_.File("runs.txt");
+    std::string helper = "\"" + ProgramFolderOfTests() + "action_helper.exe\"";
+    root.FindValue("Controllers/2")->Group()->SetValue("Selectable", core::DataValue(true));
+    for (int controller : {1, 2}) {
+        SetList(root, controller, "Actions",
+                {Record(0, {{"Filename", core::DataValue(helper)},
+                            {"Parameters", core::DataValue("append " + runs + " entry" + std::to_string(controller))},
+                            {"Wait", core::DataValue(true)}})});
+    }
+    std::string setup = MakeDisc(root);
+    Process process;
+    ASSERT_TRUE(process.Start(setup));
+    HWND menu = automation::WaitForWindowOf(process.Id(), kMarker, nullptr);
+    ASSERT_NE(menu, nullptr);
+    ::SetForegroundWindow(menu);
+    POINT point = {20, 18};
+    ::ClientToScreen(menu, &point);
+    ::SetCursorPos(point.x, point.y);
+    ::Sleep(200);
+    for (int press = 0; press < 2; ++press) {
+        ::mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+        ::mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    }
+    ::Sleep(::GetDoubleClickTime() + 100);
+    ClickAt(menu, 60, 18);
+    for (int i = 0; i < 400 && testutil::ReadFile(runs).find("entry2") == std::string::npos; ++i) ::Sleep(50);
+    ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(process.WaitEnd(20000));
+    EXPECT_EQ(testutil::ReadFile(runs), "entry1\nentry2\n");
+}
+
 // Object 1 leaves a mark, copies a file out of Setup.pac and closes the
 // menu: the copy is only there when the package was mounted, which
 // "-checkrestart" skips. The menu is asked to close once the mark is there:
@@ -440,9 +477,16 @@ TEST_F(SetupProgramTest, CheckRestartDoesNotMountThePackage) {
 }
 
 // "-restart" on the disc hands over to the copy recorded as installed in
-// another folder, and ends.
+// another folder, and ends. The installed folder holds a blank, as
+// "C:\\Program Files" does, and a program stands where the system would look
+// first for an unquoted path: the copy must be started, with "-restart" as its
+// first word, and not that program.
 TEST_F(SetupProgramTest, RestartHandsOverToTheInstalledCopy) {
-    testutil::TempFolder installed("installed");
+    testutil::TempFolder base("installed");
+    const std::string installed = base.File("Installed Copy");
+    ASSERT_TRUE(::CreateDirectoryA(installed.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileA((ProgramFolderOfTests() + "action_helper.exe").c_str(), base.File("Installed.exe").c_str(),
+                            FALSE));
     core::DataGroup disc = Project(false);
     UseInstaller(disc);
     std::string setup = MakeDisc(disc);
@@ -450,14 +494,14 @@ TEST_F(SetupProgramTest, RestartHandsOverToTheInstalledCopy) {
     core::DataGroup copy = Project(true);
     copy.FindGroup("Languages/English")->SetValue("APP_TITLE", core::DataValue("Installed copy"));
     std::string copySetup = MakeDisc(copy);
-    ASSERT_TRUE(::CopyFileA(copySetup.c_str(), installed.File("Setup.exe").c_str(), FALSE));
-    ASSERT_TRUE(::CopyFileA(disc_.File("dsetup.dll").c_str(), installed.File("dsetup.dll").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(copySetup.c_str(), (installed + "\\Setup.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(disc_.File("dsetup.dll").c_str(), (installed + "\\dsetup.dll").c_str(), FALSE));
     MakeDisc(disc);
     {
         core::RegistryKey record;
         ASSERT_TRUE(record.Create(("Software\\Trelvo\\Autorun\\" + appId_).c_str(), HKEY_CURRENT_USER));
         record.SetDword("AppInstalled", 1);
-        record.SetString("InstalledFolder", (installed.Str() + "\\").c_str());
+        record.SetString("InstalledFolder", (installed + "\\").c_str());
     }
     Process process;
     ASSERT_TRUE(process.Start(setup, "-restart"));
@@ -465,8 +509,9 @@ TEST_F(SetupProgramTest, RestartHandsOverToTheInstalledCopy) {
     EXPECT_EQ(automation::FindWindowOf(process.Id(), kMarker, nullptr), nullptr);
     HWND menu = automation::WaitForWindowOf(0, kMarker, "Installed copy   (Language is \"English\")");
     ASSERT_NE(menu, nullptr) << "the installed copy shows no menu";
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(menu, &pid);
+    DWORD pid = automation::ProcessOf(menu);
+    const std::string line = automation::CommandLineOf(pid);
+    EXPECT_EQ(core::ParseCommandLine(line.c_str()), std::vector<std::string>{"-restart"}) << line;
     HANDLE other = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
     ::PostMessageA(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (other) {

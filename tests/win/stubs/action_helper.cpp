@@ -3,11 +3,15 @@
 //   action_helper sleep MS          sleeps, then ends with 0
 //   action_helper record FILE ...   writes its current folder and its command
 //                                   line to FILE, then ends with 0
+//   action_helper append FILE WORD  adds the line WORD to FILE, then ends with 0
+//   action_helper visible FILE HWND writes 1 or 0 to FILE: whether the window
+//                                   (a decimal handle) is visible now
 //   action_helper atom NAME MS      adds the global atom NAME, leaves a second
 //                                   copy that deletes it after MS, ends at once
 //   action_helper unatom NAME MS    sleeps MS, then deletes the atom NAME
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +35,21 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 4) return 100;
+    if (std::strcmp(mode, "append") == 0) {
+        FILE* f = std::fopen(argv[2], "ab");
+        if (!f) return 101;
+        std::fprintf(f, "%s\n", argv[3]);
+        std::fclose(f);
+        return 0;
+    }
+    if (std::strcmp(mode, "visible") == 0) {
+        HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[3], nullptr, 10)));
+        FILE* f = std::fopen(argv[2], "wb");
+        if (!f) return 101;
+        std::fprintf(f, "%d", ::IsWindowVisible(window) ? 1 : 0);
+        std::fclose(f);
+        return 0;
+    }
     if (std::strcmp(mode, "atom") == 0) {
         ::GlobalAddAtomA(argv[2]);
         char self[MAX_PATH * 2] = {};
