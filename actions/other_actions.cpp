@@ -128,11 +128,9 @@ bool Uninstall(shell::MenuWindow& menu, const core::DataGroup&) {
                                  menu.ExpandText("[ApplicationName]", nullptr),
                                  MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
     if (answer != IDYES) return false;
-    if (installer::RunUninstall(true, menu.MakeUninstallRequest()).logDamaged) {
-        ui::ShowMessage(menu.Handle(), installer::kDamagedLogText, "Setup", MB_OK | MB_ICONERROR);
-        return false;
-    }
-    menu.ExitRequested = true;
+    // When nothing could be handed over the user has been told why, and the
+    // menu stays.
+    if (installer::RunUninstall(true, menu.MakeUninstallRequest()).started()) menu.ExitRequested = true;
     return false;
 }
 

@@ -117,8 +117,7 @@ bool MenuWindow::StartUp() {
         if (!hasAdminRights_) {
             ShowMessage("[AUTORUN_ERROR_ADMINRIGHTS]", "[AUTORUN_ERROR]", MB_ICONERROR);
         } else {
-            if (installer::RunUninstall(false, MakeUninstallRequest()).logDamaged)
-                ui::ShowMessage(hwnd_, installer::kDamagedLogText, "Setup", MB_OK | MB_ICONERROR);
+            installer::RunUninstall(false, MakeUninstallRequest());  // tells the user what keeps it from starting
         }
         End(0);
         return false;
@@ -275,6 +274,8 @@ installer::UninstallRequest MenuWindow::MakeUninstallRequest() const {
     request.applicationName = project_.settings.ApplicationName;
     request.applicationId = project_.settings.ApplicationID;
     request.rightAligned = project_.settings.RightAligned;
+    request.owner = hwnd_;
+    request.expand = [this](std::string_view text) { return ExpandText(text, nullptr); };
     return request;
 }
 

@@ -1,6 +1,6 @@
-// The uninstaller's command line: its own path (unquoted when Setup.exe
-// starts it, so it may hold spaces), the script path in double quotes and,
-// when the menu already asked the user, "-quiet".
+// The uninstaller's command line: its own path (in double quotes as Setup.exe
+// writes it; unquoted it may still hold spaces), the script path in double
+// quotes and, when the menu already asked the user, "-quiet".
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // Uninstall.exe: removes an installed application. Setup.exe writes this
 // program and its script to the temporary folder and starts it as
-//   <temp>\{Trelvo_QmSetup}.exe "<temp>\{Trelvo_QmSetup}.ini" [-quiet]
+//   "<temp>\{Trelvo_QmSetup}.exe" "<temp>\{Trelvo_QmSetup}.ini" [-quiet]
 // Exit codes: 0 uninstalled, 1 declined or cancelled, 2 unusable script.
 #include <windows.h>
 #include <commctrl.h>
@@ -35,8 +35,8 @@ int Uninstall(const uninstaller::Arguments& args) {
     }
     wizard::WizardFrame frame(host, wizard::WizardMode::kUninstall);
     frame.SetTargetFolder(script.targetFolder);
-    frame.SetUninstallWork(
-        [&script](wizard::UninstallingPage& page) { return uninstaller::PerformUninstall(page, script.todo); });
+    const uninstaller::UninstallJob job{script.todo, script.targetFolder, script.rightAligned};
+    frame.SetUninstallWork([&job](wizard::UninstallingPage& page) { return uninstaller::PerformUninstall(page, job); });
     return frame.Run(nullptr) == 1 ? kUninstalled : kNotUninstalled;
 }
 

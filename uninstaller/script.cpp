@@ -27,6 +27,7 @@ ScriptStatus LoadScript(const std::string& path, Script* script) {
         if (!line.TextObject()) return ScriptStatus::kDamaged;
         script->todo.push_back(*line.TextObject());
     }
+    if (script->todo.empty()) return ScriptStatus::kEmpty;
     if (const core::DataValue* lang = tree.FindValue("Lang")) {
         if (!lang->Group()) return ScriptStatus::kDamaged;
         script->texts = *lang->Group();
@@ -42,6 +43,8 @@ std::string BadScriptMessage(ScriptStatus status, const std::string& path) {
     std::string name = path.empty() ? std::string("(none given)") : "\"" + path + "\"";
     if (status == ScriptStatus::kMissing)
         return "The uninstall script " + name + " could not be found.\n\nNothing has been removed.";
+    if (status == ScriptStatus::kEmpty)
+        return "The uninstall script " + name + " lists nothing to remove.\n\nNothing has been removed.";
     return "The uninstall script " + name + " is damaged and cannot be used.\n\nNothing has been removed.";
 }
 

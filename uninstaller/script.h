@@ -20,10 +20,11 @@ struct Script {
     std::string applicationName, applicationId, targetFolder;
 };
 
-enum class ScriptStatus { kOk, kMissing, kDamaged };
+enum class ScriptStatus { kOk, kMissing, kDamaged, kEmpty };
 
 // Reads and checks the script. Anything but a tree with a "ToDo" list of
-// texts is damaged; nothing of a damaged script is used.
+// texts is damaged; nothing of a damaged script is used. An empty list is
+// refused too: removing nothing must not be reported as a removal.
 ScriptStatus LoadScript(const std::string& path, Script* script);
 
 // The message shown for a script that cannot be used. There are no language

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -272,6 +274,79 @@ Snapshot Take(const std::string& target, const std::string& links) {
             Exists(TempFile(".exe")), Exists(TempFile(".ini"))};
 }
 
+// "Setup.exe ARGS" of folder, started as the system's list of installed
+// programs starts it.
+class SetupRun {
+public:
+    SetupRun(const std::string& folder, const char* args) {
+        std::string line = "\"" + folder + "\\Setup.exe\" " + args;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        started_ = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                                    &startup, &process_) != FALSE;
+    }
+    ~SetupRun() {
+        if (!started_) return;
+        if (::WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) ::TerminateProcess(process_.hProcess, 9);
+        ::CloseHandle(process_.hThread);
+        ::CloseHandle(process_.hProcess);
+    }
+    bool Started() const { return started_; }
+    DWORD Id() const { return process_.dwProcessId; }
+    bool WaitEnd(DWORD timeoutMs) const { return ::WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false;
+};
+
+// The uninstaller's wizard (of whatever process), once it shows its done page.
+HWND WaitForUninstallDone() {
+    for (int i = 0; i < 600; ++i, ::Sleep(50)) {
+        HWND wizard = WaitForWindowWith(0, IDC_WIZ_NEXT, 50);
+        if (wizard && automation::WindowText(::GetDlgItem(wizard, IDC_WIZ_TITLE)) == "Done" &&
+            ::IsWindowEnabled(::GetDlgItem(wizard, IDC_WIZ_NEXT)))
+            return wizard;
+    }
+    return nullptr;
+}
+
+// The state once it has settled to expected (the uninstaller's temporary
+// copy removes itself a moment after it ends), or the last one seen.
+Snapshot Settled(const Snapshot& expected, const std::string& target, const std::string& links) {
+    Snapshot now{};
+    for (int i = 0; i < 600; ++i, ::Sleep(50)) {
+        now = Take(target, links);
+        if (now == expected) break;
+    }
+    return now;
+}
+
+void ExpectSame(const Snapshot& after, const Snapshot& before, const std::string& target) {
+    std::string left;
+    std::error_code ec;
+    if (after.target && !before.target)
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(target, ec))
+            left += " " + entry.path().filename().string();
+    EXPECT_EQ(after.target, before.target) << "left in the target folder:" << left;
+    EXPECT_EQ(after.links, before.links);
+    EXPECT_EQ(after.installedKey, before.installedKey);
+    EXPECT_EQ(after.uninstallKey, before.uninstallKey);
+    EXPECT_EQ(after.tempProgram, before.tempProgram);
+    EXPECT_EQ(after.tempScript, before.tempScript);
+}
+
+// The lines of a Setup.uni, or none when it cannot be read as one.
+std::vector<std::string> LogLines(const std::string& path) {
+    core::DataGroup log;
+    std::vector<std::string> lines;
+    if (!log.Load(path.c_str())) return lines;
+    if (const core::DataValue* todo = log.FindValue("ToDo"))
+        if (const core::DataValue::List* list = todo->GetList())
+            for (const core::DataValue& line : *list) lines.push_back(line.Text());
+    return lines;
+}
+
 }  // namespace
 
 // Install, Play, Uninstall, Manual, About, Deutsch, English, Exit.
@@ -299,23 +374,35 @@ TEST_F(DemoDiscTest, EntriesFollowTheDependenciesOnScreen) {
 
 
 
-// A whole install from the menu, then the removal both ways: the installed
-// copy's Uninstall entry, and "Setup.exe -uninst" as the system's list of
-// installed programs starts it. Afterwards the machine is as before, and a
-// target folder that existed before the install stays.
-TEST_F(DemoDiscTest, InstallThroughTheWizardThenUninstallBothWays) {
+// A whole install from the menu, then the removal each way: the installed
+// copy's Uninstall entry, "Setup.exe -uninst" as the system's list of
+// installed programs starts it, and the disc's own Uninstall entry (which
+// finds the installed copy through the records the install left).
+// Afterwards the machine is as before, and a target folder that existed
+// before the install stays.
+TEST_F(DemoDiscTest, InstallThroughTheWizardThenUninstallEachWay) {
     testutil::TempFolder work("demo-install");
     core::FilePath programs;
     programs.SetSpecialFolder(core::kFolderCommonPrograms);
     const std::string startMenu = "Demo Quest " + std::to_string(::GetCurrentProcessId());
     const std::string links = programs.FullPath() + "\\" + startMenu;
 
-    for (const char* way : {"menu entry", "-uninst"}) {
-        SCOPED_TRACE(way);
-        const bool fromMenu = std::string(way) == "menu entry";
-        // The second round installs into a folder that already exists.
-        const std::string target = work.File(fromMenu ? "Demo Quest" : "Existing");
-        if (!fromMenu) std::filesystem::create_directories(target);
+    struct Way {
+        const char* name;
+        bool menuEntry;  // else "-uninst"
+        bool fromDisc;   // else from the installed folder
+        const char* folder;
+        bool existed;
+    };
+    const Way ways[] = {
+        {"the installed copy's menu entry", true, false, "Demo Quest", false},
+        {"-uninst", false, false, "Existing", true},
+        {"the disc's menu entry", true, true, "Demo Quest", false},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::string target = work.File(way.folder);
+        if (way.existed) std::filesystem::create_directories(target);
         ::DeleteFileA(TempFile(".exe").c_str());
         ::DeleteFileA(TempFile(".ini").c_str());
         const Snapshot before = Take(target, links);
@@ -336,56 +423,174 @@ TEST_F(DemoDiscTest, InstallThroughTheWizardThenUninstallBothWays) {
         key.Close();
         EXPECT_TRUE(Exists(links + "\\Demo Quest.lnk"));
 
-        DemoMenu installed;
-        if (fromMenu) {
-            ASSERT_TRUE(installed.Start(target));
-            installed.Click(50, 218);  // Uninstall
+        DemoMenu shown;
+        std::unique_ptr<SetupRun> run;
+        if (way.menuEntry) {
+            ASSERT_TRUE(shown.Start(way.fromDisc ? disc_ : target));
+            shown.Click(50, 218);  // Uninstall
             HWND warning = WaitForAnyDialog("Demo Quest", true);
             ASSERT_NE(warning, nullptr) << "no uninstall warning from the menu";
             automation::PressButton(warning, IDYES);
         } else {
-            std::string line = "\"" + target + "\\Setup.exe\" -uninst";
-            STARTUPINFOA startup = {};
-            startup.cb = sizeof startup;
-            PROCESS_INFORMATION process = {};
-            ASSERT_TRUE(::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, target.c_str(),
-                                         &startup, &process));
-            ::CloseHandle(process.hThread);
-            ::CloseHandle(process.hProcess);
+            run = std::make_unique<SetupRun>(target, "-uninst");
+            ASSERT_TRUE(run->Started());
             // Without "-quiet" the uninstaller asks first.
             HWND warning = WaitForAnyDialog("Setup", true);
             ASSERT_NE(warning, nullptr) << "no uninstall warning from the uninstaller";
             automation::PressButton(warning, IDYES);
         }
-        HWND wizard = nullptr;
-        for (int i = 0; i < 600; ++i, ::Sleep(50)) {
-            wizard = WaitForWindowWith(0, IDC_WIZ_NEXT, 50);
-            if (wizard && automation::WindowText(::GetDlgItem(wizard, IDC_WIZ_TITLE)) == "Done" &&
-                ::IsWindowEnabled(::GetDlgItem(wizard, IDC_WIZ_NEXT)))
-                break;
-            wizard = nullptr;
-        }
+        HWND wizard = WaitForUninstallDone();
         ASSERT_NE(wizard, nullptr) << "no uninstall done page";
         automation::PressButton(wizard, IDC_WIZ_NEXT);
-        Snapshot after{};
-        for (int i = 0; i < 600; ++i, ::Sleep(50)) {
-            after = Take(target, links);
-            if (after == before) break;
-        }
-        std::string left;
-        std::error_code ec;
-        if (after.target && !before.target)
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(target, ec))
-                left += " " + entry.path().filename().string();
-        EXPECT_EQ(after.target, before.target) << "left in the target folder:" << left;
-        EXPECT_EQ(after.links, before.links);
-        EXPECT_EQ(after.installedKey, before.installedKey);
-        EXPECT_EQ(after.uninstallKey, before.uninstallKey);
-        EXPECT_EQ(after.tempProgram, before.tempProgram);
-        EXPECT_EQ(after.tempScript, before.tempScript);
+        ExpectSame(Settled(before, target, links), before, target);
         Reset();
         core::RegistryKey language;
         ASSERT_TRUE(language.Create(kRegistryPath, HKEY_CURRENT_USER));
         language.SetString("CurrentLanguage", "English");
     }
+}
+
+// Nothing installed where the records say (the folder removed by hand): the
+// disc's Uninstall entry and "-uninst" say which log they did not find, start
+// no uninstaller and remove nothing; the menu stays.
+TEST_F(DemoDiscTest, UninstallWithoutAnInstalledCopyTellsAndRemovesNothing) {
+    testutil::TempFolder work("demo-noinst");
+    const std::string gone = work.File("Removed By Hand");
+    {
+        // Installed as far as the menu can tell, and listed among the installed programs.
+        core::RegistryKey installed, entry;
+        ASSERT_TRUE(installed.Create(kRegistryPath, HKEY_LOCAL_MACHINE));
+        installed.SetDword("AppInstalled", 1);
+        ASSERT_TRUE(entry.Create(kUninstallKey, HKEY_LOCAL_MACHINE));
+        entry.SetString("UninstallString", (gone + "\\Setup.exe -uninst").c_str());
+    }
+    for (bool menuEntry : {true, false}) {
+        SCOPED_TRACE(menuEntry ? "the disc's menu entry" : "-uninst on the disc");
+        ::DeleteFileA(TempFile(".exe").c_str());
+        ::DeleteFileA(TempFile(".ini").c_str());
+        DemoMenu menu;
+        std::unique_ptr<SetupRun> run;
+        DWORD pid = 0;
+        if (menuEntry) {
+            ASSERT_TRUE(menu.Start(disc_));
+            menu.Click(50, 218);  // Uninstall
+            HWND warning = WaitForAnyDialog("Demo Quest", true);
+            ASSERT_NE(warning, nullptr) << "no uninstall warning from the menu";
+            automation::PressButton(warning, IDYES);
+            pid = menu.Id();
+        } else {
+            run = std::make_unique<SetupRun>(disc_, "-uninst");
+            ASSERT_TRUE(run->Started());
+            pid = run->Id();
+        }
+        HWND box = automation::WaitForProcessDialog(pid, "Setup", 30000, true);
+        ASSERT_NE(box, nullptr) << "no message";
+        const std::string text = automation::MessageBoxText(box);
+        for (const std::string& part : {std::string("Setup.uni"), gone, disc_, std::string("Nothing has been removed")})
+            EXPECT_NE(text.find(part), std::string::npos) << part << " in: " << text;
+        automation::PressButton(box, IDOK);
+        if (menuEntry) {
+            EXPECT_FALSE(menu.WaitEnd(500)) << "the menu closed";
+        } else {
+            EXPECT_TRUE(run->WaitEnd(20000));
+        }
+        EXPECT_FALSE(Exists(TempFile(".exe")));
+        EXPECT_FALSE(Exists(TempFile(".ini")));
+        EXPECT_TRUE(KeyExists(kRegistryPath));
+        EXPECT_TRUE(KeyExists(kUninstallKey));
+    }
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+}
+
+// An uninstall that meets trouble leaves the install removable. Setup.uni
+// held by another program: the error names it with Retry and Cancel; Cancel
+// removes nothing, Retry once it is free goes on. A file in use makes the
+// uninstaller wait; cancelled there, the installed Setup.exe, its DirectX
+// library, the entries and the log (now of what is left) stay, and a second
+// "Setup.exe -uninst" removes the rest.
+TEST_F(DemoDiscTest, TroubledUninstallLeavesTheInstallRemovable) {
+    testutil::TempFolder work("demo-trouble");
+    core::FilePath programs;
+    programs.SetSpecialFolder(core::kFolderCommonPrograms);
+    const std::string startMenu = "Demo Quest " + std::to_string(::GetCurrentProcessId()) + " trouble";
+    const std::string links = programs.FullPath() + "\\" + startMenu;
+    const std::string target = work.File("Demo Quest");
+    ::DeleteFileA(TempFile(".exe").c_str());
+    ::DeleteFileA(TempFile(".ini").c_str());
+    const Snapshot before = Take(target, links);
+    HWND menu = InstallThroughTheWizard(target, startMenu);
+    ASSERT_NE(menu, nullptr);
+    CloseMenuOf(menu);
+    const Snapshot installed = Take(target, links);
+    const std::string log = target + "\\Setup.uni", busy = target + "\\Data\\settings.ini";
+    const std::vector<std::string> logged = LogLines(log);
+    ASSERT_FALSE(logged.empty());
+
+    HANDLE heldLog = ::CreateFileA(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(heldLog, INVALID_HANDLE_VALUE);
+    {
+        SetupRun run(target, "-uninst");
+        HWND box = automation::WaitForProcessDialog(run.Id(), "Setup", 30000, true);
+        ASSERT_NE(box, nullptr) << "no error for the held log";
+        EXPECT_EQ(automation::MessageBoxText(box), "The file " + log + " could not be read.");
+        EXPECT_NE(::GetDlgItem(box, IDRETRY), nullptr);
+        automation::PressButton(box, IDCANCEL);
+        EXPECT_TRUE(run.WaitEnd(20000));
+        EXPECT_EQ(Take(target, links), installed);
+        EXPECT_EQ(LogLines(log), std::vector<std::string>{}) << "still held";
+    }
+
+    HANDLE heldFile = ::CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(heldFile, INVALID_HANDLE_VALUE);
+    {
+        SetupRun run(target, "-uninst");
+        HWND box = automation::WaitForProcessDialog(run.Id(), "Setup", 30000, true);
+        ASSERT_NE(box, nullptr) << "no error for the held log";
+        ::CloseHandle(heldLog);
+        automation::PressButton(box, IDRETRY);
+        EXPECT_TRUE(run.WaitEnd(20000));
+        HWND warning = WaitForAnyDialog("Setup", true);
+        ASSERT_NE(warning, nullptr) << "no uninstall warning from the uninstaller";
+        automation::PressButton(warning, IDYES);
+        HWND wizard = WaitForWindowWith(0, IDC_WIZ_NEXT);
+        ASSERT_NE(wizard, nullptr);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(wizard, &pid);
+        HANDLE uninstaller = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+        // The Start-menu lines come before the files: once they are done
+        // the uninstaller is at the files, waiting for the one in use.
+        for (int i = 0; i < 600 && Exists(links); ++i) ::Sleep(50);
+        EXPECT_FALSE(Exists(links));
+        automation::PressButton(wizard, IDC_WIZ_CANCEL);
+        HWND question = automation::WaitForProcessDialog(pid, "Setup", 30000, true);
+        ASSERT_NE(question, nullptr) << "no question on Cancel";
+        automation::PressButton(question, IDYES);
+        EXPECT_EQ(::WaitForSingleObject(uninstaller, 20000), WAIT_OBJECT_0);
+        ::CloseHandle(uninstaller);
+    }
+    ::CloseHandle(heldFile);
+    for (const char* file : {"Setup.exe", "dsetup.dll", "Setup.uni", "Data\\settings.ini"})
+        EXPECT_TRUE(Exists(target + "\\" + file)) << file;
+    EXPECT_TRUE(KeyExists(kRegistryPath));
+    EXPECT_TRUE(KeyExists(kUninstallKey));
+    // The log keeps, in its order, the lines of every file and folder that
+    // is still there and all registry lines.
+    std::vector<std::string> expected;
+    for (const std::string& line : logged)
+        if (line.rfind("delete_registry_", 0) == 0 || Exists(line.substr(line.find('|') + 1)))
+            expected.push_back(line);
+    EXPECT_EQ(LogLines(log), expected);
+    EXPECT_NE(std::find(expected.begin(), expected.end(), "delete_file|" + busy), expected.end());
+    EXPECT_LT(expected.size(), logged.size());
+
+    {
+        SetupRun run(target, "-uninst");
+        HWND warning = WaitForAnyDialog("Setup", true);
+        ASSERT_NE(warning, nullptr) << "no uninstall warning from the uninstaller";
+        automation::PressButton(warning, IDYES);
+        HWND wizard = WaitForUninstallDone();
+        ASSERT_NE(wizard, nullptr) << "no uninstall done page";
+        automation::PressButton(wizard, IDC_WIZ_NEXT);
+    }
+    ExpectSame(Settled(before, target, links), before, target);
 }

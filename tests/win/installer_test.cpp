@@ -18,7 +18,6 @@
 #include "core/package_writer.h"
 #include "core/registry.h"
 #include "installer/executor.h"
-#include "installer/uninstall_run.h"
 
 using namespace installer;
 namespace fs = std::filesystem;
@@ -318,94 +317,6 @@ TEST_F(InstallerTest, StartMenuFolderAndShortcut) {
     OperationList none;
     ExecuteOperations(context, undo, &none, nullptr);
     EXPECT_FALSE(fs::exists(folder));
-}
-
-TEST_F(InstallerTest, UninstallHandsTheLogToTheUninstaller) {
-    EXPECT_EQ(UninstallCommandLine("C:\\Temp\\{Trelvo_QmSetup}", true),
-              "C:\\Temp\\{Trelvo_QmSetup}.exe \"C:\\Temp\\{Trelvo_QmSetup}.ini\" -quiet");
-    EXPECT_EQ(UninstallCommandLine("C:\\My Temp\\{Trelvo_QmSetup}", false),
-              "C:\\My Temp\\{Trelvo_QmSetup}.exe \"C:\\My Temp\\{Trelvo_QmSetup}.ini\"");
-
-    // The installed copy runs in the target folder, where the log is.
-    BuildUninstallLog({"delete_file|C:\\x", "delete_folder|C:\\y"}, false).Save("Setup.uni");
-    core::RegisterInternalResource("$:$Uninstaller_Runtime$:$", "EXE", 154);
-    core::DataGroup texts;
-    texts.SetValue("INSTALL_UNINST_DONE_TITLE", core::DataValue("Done"));
-    UninstallRequest request{&texts, "[GAME_TITLE]", "{6B29FC40-CA47-1067-B31D-00DD010662DA}", true};
-    UninstallLaunch launch = RunUninstall(true, request);
-    ASSERT_TRUE(launch.started);
-    EXPECT_EQ(launch.commandLine, launch.programPath + " \"" + launch.scriptPath + "\" -quiet");
-
-    core::DataGroup script;
-    ASSERT_TRUE(script.Load(launch.scriptPath.c_str()));
-    const core::DataValue::List* todo = script.FindValue("ToDo")->GetList();
-    ASSERT_NE(todo, nullptr);
-    ASSERT_EQ(todo->size(), 2u);
-    EXPECT_STREQ((*todo)[1].Text(), "delete_folder|C:\\y");
-    const core::DataGroup* lang = script.FindValue("Lang")->Group();
-    ASSERT_NE(lang, nullptr);
-    EXPECT_STREQ(lang->GetValue("INSTALL_UNINST_DONE_TITLE").Text(), "Done");
-    EXPECT_STREQ(lang->GetValue("ApplicationName").Text(), "[GAME_TITLE]");
-    core::FilePath program;
-    program.SetSpecialFolder(core::kFolderProgram);
-    EXPECT_EQ(lang->GetValue("TargetFolder").Text(), program.FullPath());
-    EXPECT_TRUE(script.FindValue("RightAligned")->Bool());
-
-    // The started program records its command line.
-    std::string record = launch.scriptPath + ".args";
-    for (int i = 0; i < 200 && !fs::exists(record); ++i) Sleep(25);
-    Sleep(100);
-    EXPECT_EQ(testutil::ReadFile(record), launch.commandLine);
-    DeleteFileA(record.c_str());
-    DeleteFileA(launch.scriptPath.c_str());
-    for (int i = 0; i < 100 && !DeleteFileA(launch.programPath.c_str()); ++i) Sleep(50);
-
-    // Run from anywhere else, the script carries an empty ToDo.
-    fs::remove(disc_.File("Setup.uni"));
-    UninstallLaunch again = RunUninstall(false, request);
-    core::DataGroup empty;
-    ASSERT_TRUE(empty.Load(again.scriptPath.c_str()));
-    EXPECT_TRUE(empty.FindValue("ToDo")->GetList()->empty());
-    for (int i = 0; i < 200 && !fs::exists(again.scriptPath + ".args"); ++i) Sleep(25);
-    Sleep(100);
-    DeleteFileA((again.scriptPath + ".args").c_str());
-    DeleteFileA(again.scriptPath.c_str());
-    for (int i = 0; i < 100 && !DeleteFileA(again.programPath.c_str()); ++i) Sleep(50);
-}
-
-// A damaged log, or a ToDo that is not a list of texts, starts nothing and
-// writes nothing: removing along half a list could leave a broken install.
-TEST_F(InstallerTest, DamagedUninstallLogIsRefused) {
-    core::RegisterInternalResource("$:$Uninstaller_Runtime$:$", "EXE", 154);
-    core::DataGroup numbers;
-    core::DataValue::List list;
-    list.emplace_back(uint32_t(7));
-    numbers.SetValue("ToDo", core::DataValue(list));
-    core::BinaryBuffer good;
-    BuildUninstallLog({"delete_file|C:\\x"}, false).WriteTo(good);
-    const std::string goodBytes(reinterpret_cast<const char*>(good.Data()), good.Size());
-    struct Case {
-        const char* name;
-        std::string bytes;
-    };
-    std::vector<Case> cases = {
-        {"cut short", goodBytes.substr(0, goodBytes.size() - 5)},
-        {"garbage", std::string(64, '\xEE')},
-        {"empty file", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        testutil::WriteFile(disc_.File("Setup.uni"), c.bytes);
-        UninstallLaunch launch = RunUninstall(true, UninstallRequest{});
-        EXPECT_TRUE(launch.logDamaged);
-        EXPECT_FALSE(launch.started);
-        EXPECT_TRUE(launch.scriptPath.empty());
-    }
-    numbers.Save("Setup.uni");
-    UninstallLaunch launch = RunUninstall(true, UninstallRequest{});
-    EXPECT_TRUE(launch.logDamaged);
-    EXPECT_FALSE(launch.started);
-    fs::remove(disc_.File("Setup.uni"));
 }
 
 // --- faults during an install ------------------------------------------------

@@ -2,6 +2,7 @@
 // the outside as Setup.exe starts it: a script file of delete operations and
 // language texts, with and without "-quiet".
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -20,6 +21,7 @@
 #include "core/registry.h"
 #include "installer/executor.h"
 #include "resources/resource_ids.h"
+#include "uninstaller/uninstall_work.h"
 #include "../core/test_util.h"
 #include "automation.h"
 
@@ -41,6 +43,9 @@ fs::path BinFolder() {
 }
 
 fs::path UninstallerProgram() { return BinFolder() / "Uninstall.exe"; }
+
+// A real program to run, with "sleep MS" (tests/win/stubs/action_helper.cpp).
+fs::path HelperProgram() { return BinFolder() / "action_helper.exe"; }
 
 core::DataGroup Texts(const std::string& targetFolder) {
     core::DataGroup texts;
@@ -88,6 +93,10 @@ public:
     }
     bool Started() const { return started_; }
     DWORD Pid() const { return process_.dwProcessId; }
+    void End() const {
+        ::TerminateProcess(process_.hProcess, 99);
+        ::WaitForSingleObject(process_.hProcess, kWait);
+    }
     // The exit code, or STILL_ACTIVE when it has not ended in time.
     DWORD WaitForExit(DWORD timeoutMs = kWait) const {
         if (::WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
@@ -312,7 +321,7 @@ TEST_F(UninstallerTest, PagesShowTheScriptsTexts) {
     for (bool rightAligned : {false, true}) {
         SCOPED_TRACE(rightAligned);
         const std::string script = disc_.File("texts.ini");
-        WriteScript(script, {}, work_.Str(), rightAligned);
+        WriteScript(script, {"delete_file|" + work_.File("gone.txt")}, work_.Str(), rightAligned);
         Program uninstaller = StartUninstaller(UninstallerProgram(), script, true);
         HWND frame = automation::WaitForProcessDialog(uninstaller.Pid(), kAppName, kWait);
         ASSERT_NE(frame, nullptr);
@@ -346,19 +355,20 @@ TEST_F(UninstallerTest, WarningComesFirstWithoutQuiet) {
         EXPECT_TRUE(::GetWindowLongPtrA(::GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON);
         EXPECT_EQ(automation::FindProcessDialog(uninstaller.Pid(), kAppName), nullptr);
         automation::PressButton(box, c.answer);
-        if (c.removed) ASSERT_TRUE(CloseDonePage(uninstaller.Pid()));
+        if (c.removed) {
+            ASSERT_TRUE(CloseDonePage(uninstaller.Pid()));
+        }
         EXPECT_EQ(uninstaller.WaitForExit(), c.exitCode);
         EXPECT_EQ(Exists(file), !c.removed);
     }
 }
 
-// A file still in use (as the installed Setup.exe is while it starts the
-// uninstall) is waited for; Cancel during the wait asks, No goes on, Yes
-// stops before anything further is removed.
+// A file still in use is waited for; Cancel during the wait asks, No goes
+// on, Yes stops before anything further is removed.
 TEST_F(UninstallerTest, WaitsForAFileInUseAndCancelAsks) {
     for (bool cancel : {false, true}) {
         SCOPED_TRACE(cancel);
-        const std::string first = work_.File("first.txt"), busy = work_.File("Setup.exe"),
+        const std::string first = work_.File("first.txt"), busy = work_.File("busy.dat"),
                           later = work_.File("later.txt");
         for (const std::string& file : {first, busy, later}) testutil::WriteFile(file, "x");
         HANDLE held = ::CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -429,6 +439,7 @@ TEST_F(UninstallerTest, BadScriptShowsAMessageAndRemovesNothing) {
         {"truncated", true, valid.substr(0, valid.size() - 4), "is damaged"},
         {"no ToDo list", true, treeWith(core::DataValue(std::string("delete_file|" + file))), "is damaged"},
         {"a ToDo entry not a text", true, treeWith(core::DataValue(mixed)), "is damaged"},
+        {"an empty ToDo", true, treeWith(core::DataValue(core::DataValue::List{})), "lists nothing to remove"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -465,30 +476,171 @@ bool HasChildProcess(DWORD parent) {
 }
 
 // The copy Setup.exe wrote to the temporary folder removes itself and its
-// script after it has ended, and leaves no process behind. The command line
-// is Setup.exe's: the program path unquoted although it holds a space.
+// script after it has ended, and leaves no process behind. Its own path
+// holds a space: quoted, as Setup.exe writes it, and unquoted.
 TEST_F(UninstallerTest, TemporaryCopyRemovesItselfAndItsScript) {
     const fs::path temp = work_.Path() / "temp folder";
-    fs::create_directories(temp);
     const std::string base = (temp / "{Trelvo_QmSetup}").string();
-    fs::copy_file(UninstallerProgram(), base + ".exe");
-    const std::string file = work_.File("installed.txt");
-    testutil::WriteFile(file, "x");
-    WriteScript(base + ".ini", {"delete_file|" + file}, work_.Str());
+    for (const std::string& program : {"\"" + base + ".exe\"", base + ".exe"}) {
+        SCOPED_TRACE(program);
+        fs::create_directories(temp);
+        fs::copy_file(UninstallerProgram(), base + ".exe");
+        const std::string file = work_.File("installed.txt");
+        testutil::WriteFile(file, "x");
+        WriteScript(base + ".ini", {"delete_file|" + file}, work_.Str());
 
-    Program uninstaller(base + ".exe \"" + base + ".ini\" -quiet");
-    ASSERT_TRUE(uninstaller.Started());
+        Program uninstaller(program + " \"" + base + ".ini\" -quiet");
+        ASSERT_TRUE(uninstaller.Started());
+        ASSERT_TRUE(CloseDonePage(uninstaller.Pid()));
+        EXPECT_EQ(uninstaller.WaitForExit(), 0u);
+        EXPECT_FALSE(Exists(file));
+
+        for (DWORD waited = 0; waited < kWait && (Exists(base + ".exe") || HasChildProcess(uninstaller.Pid()));
+             waited += 50)
+            ::Sleep(50);
+        EXPECT_FALSE(Exists(base + ".exe"));
+        EXPECT_FALSE(Exists(base + ".ini"));
+        EXPECT_FALSE(HasChildProcess(uninstaller.Pid()));
+        EXPECT_TRUE(fs::is_empty(temp));
+        std::error_code ec;
+        fs::remove_all(temp, ec);
+    }
+}
+
+// Cancelled while it waits for a file in use, the uninstall leaves what is
+// left removable: the installed Setup.exe, the registry and Setup.uni stay,
+// the log (in its own format) lists just what is still there, and a second
+// run with it removes the rest.
+TEST_F(UninstallerTest, CancelLeavesTheRestRemovable) {
+    const std::string target = work_.File("Target App");
+    {
+        // The key above the application's, which the install does not record.
+        core::RegistryKey parent;
+        ASSERT_TRUE(parent.Create(key_.c_str(), HKEY_CURRENT_USER));
+        ASSERT_TRUE(parent.SetString("Keep", "before"));
+    }
+    const std::set<std::string> before = Snapshot();
+    const std::vector<std::string> todo = Install(target);
+    ASSERT_GE(todo.size(), 8u);
+    const std::string links = (fs::path(ProgramsFolder()) / startMenu_).string();
+    std::vector<std::string> expected;
+    for (const std::string& line : todo)
+        if (line.find(links) == std::string::npos) expected.push_back(line);
+    const std::string held = target + "\\data\\Game.dat";
+    HANDLE handle = ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+
+    const std::string script = disc_.File("cancel.ini");
+    WriteScript(script, todo, target);
+    {
+        Program uninstaller = StartUninstaller(UninstallerProgram(), script, true);
+        HWND frame = automation::WaitForProcessDialog(uninstaller.Pid(), kAppName, kWait);
+        ASSERT_NE(frame, nullptr);
+        // The Start-menu lines come just before the file in use: once they
+        // are done the work waits for it.
+        for (DWORD waited = 0; waited < kWait && fs::exists(links); waited += 20) ::Sleep(20);
+        ASSERT_FALSE(fs::exists(links));
+        automation::PressButton(frame, IDC_WIZ_CANCEL);
+        HWND box = automation::WaitForProcessDialog(uninstaller.Pid(), "Setup", kWait, true);
+        ASSERT_NE(box, nullptr);
+        automation::PressButton(box, IDYES);
+        EXPECT_EQ(uninstaller.WaitForExit(), 1u);
+    }
+    ::CloseHandle(handle);
+    EXPECT_TRUE(Exists(target + "\\Setup.exe"));
+    EXPECT_TRUE(Exists(held));
+    std::set<std::string> keys;
+    KeySnapshot(HKEY_CURRENT_USER, key_ + "\\App", &keys);
+    EXPECT_EQ(keys, (std::set<std::string>{key_ + "\\App\\", key_ + "\\App|Installed", key_ + "\\App|Path"}));
+    core::DataGroup log;
+    ASSERT_TRUE(log.Load((target + "\\Setup.uni").c_str()));
+    std::vector<std::string> left;
+    for (const core::DataValue& line : *log.FindValue("ToDo")->GetList()) left.push_back(line.Text());
+    EXPECT_EQ(left, expected);
+    ASSERT_NE(log.FindValue("RightAligned"), nullptr);
+
+    WriteScript(script, left, target);
+    Program again = StartUninstaller(UninstallerProgram(), script, true);
+    ASSERT_TRUE(CloseDonePage(again.Pid()));
+    EXPECT_EQ(again.WaitForExit(), 0u);
+    EXPECT_EQ(Snapshot(), before);
+}
+
+// A program being run cannot be deleted (access denied) but is in use: it is
+// waited for until it ends. A read-only file, which no waiting frees, is
+// passed at once and stays.
+TEST_F(UninstallerTest, WaitsForARunningProgramNotForAReadOnlyFile) {
+    const std::string readOnly = work_.File("readonly.txt"), game = work_.File("game.exe"),
+                      later = work_.File("later.txt");
+    testutil::WriteFile(readOnly, "x");
+    testutil::WriteFile(later, "x");
+    ASSERT_TRUE(::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    fs::copy_file(HelperProgram(), game);
+    Program running("\"" + game + "\" sleep 600000");
+    ASSERT_TRUE(running.Started());
+    const std::string script = disc_.File("running.ini");
+    WriteScript(script, {"delete_file|" + readOnly, "delete_file|" + game, "delete_file|" + later}, work_.Str());
+
+    Program uninstaller = StartUninstaller(UninstallerProgram(), script, true);
+    HWND frame = automation::WaitForProcessDialog(uninstaller.Pid(), kAppName, kWait);
+    ASSERT_NE(frame, nullptr);
+    HWND bar = nullptr;
+    for (DWORD waited = 0; waited < kWait && !bar; waited += 20, ::Sleep(20))
+        bar = automation::Descendant(frame, IDC_PAGE_PROGRESS);
+    ASSERT_NE(bar, nullptr);
+    // Past the read-only file, the work is at the running program.
+    for (DWORD waited = 0; waited < kWait && ::SendMessageA(bar, PBM_GETPOS, 0, 0) < 1; waited += 20) ::Sleep(20);
+    EXPECT_GE(::SendMessageA(bar, PBM_GETPOS, 0, 0), 1);
+    running.End();
     ASSERT_TRUE(CloseDonePage(uninstaller.Pid()));
     EXPECT_EQ(uninstaller.WaitForExit(), 0u);
-    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(game));
+    EXPECT_FALSE(Exists(later));
+    EXPECT_TRUE(Exists(readOnly));
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
 
-    for (DWORD waited = 0; waited < kWait && (Exists(base + ".exe") || HasChildProcess(uninstaller.Pid()));
-         waited += 50)
-        ::Sleep(50);
-    EXPECT_FALSE(Exists(base + ".exe"));
-    EXPECT_FALSE(Exists(base + ".ini"));
-    EXPECT_FALSE(HasChildProcess(uninstaller.Pid()));
-    EXPECT_TRUE(fs::is_empty(temp));
+// Which failed deletions are worth waiting for. Windows answers
+// ERROR_ACCESS_DENIED both for a program being run and for a file the user
+// may not delete; only the first goes away by waiting.
+TEST(UninstallerInUse, OnlyHeldFilesAndRunningProgramsAreWaitedFor) {
+    testutil::TempFolder folder("in-use");
+    const std::string plain = folder.File("plain.txt"), readOnly = folder.File("readonly.txt"),
+                      held = folder.File("held.txt"), game = folder.File("game.exe"), sub = folder.File("sub");
+    for (const std::string& file : {plain, readOnly, held}) testutil::WriteFile(file, "x");
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    fs::create_directories(sub);
+    fs::copy_file(HelperProgram(), game);
+    Program running("\"" + game + "\" sleep 600000");
+    ASSERT_TRUE(running.Started());
+    HANDLE handle = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    struct Case {
+        const char* name;
+        std::string path;
+        DWORD error;  // 0: what deleting it reports here
+        bool inUse;
+    };
+    const Case cases[] = {
+        {"a file the user may not delete", plain, ERROR_ACCESS_DENIED, false},
+        {"a read-only file", readOnly, 0, false},
+        {"a folder", sub, 0, false},
+        {"a missing file", folder.File("missing.txt"), 0, false},
+        {"a file held without delete sharing", held, 0, true},
+        {"a program being run", game, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD error = c.error;
+        if (!error) {
+            ASSERT_FALSE(::DeleteFileA(c.path.c_str()));
+            error = ::GetLastError();
+        }
+        EXPECT_EQ(uninstaller::IsInUse(c.path, error), c.inUse) << "error " << error;
+    }
+    ::CloseHandle(handle);
+    running.End();
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Setup.exe carries the built uninstaller, byte for byte, as EXE 153.

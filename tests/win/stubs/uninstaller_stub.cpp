@@ -7,7 +7,10 @@
 
 int main() {
     std::string line = GetCommandLineA();
-    size_t open = line.find('"');
+    // The script is the first quoted text after the program path, which may
+    // be quoted itself.
+    size_t after = line.empty() || line[0] != '"' ? line.find(' ') : line.find('"', 1);
+    size_t open = after == std::string::npos ? after : line.find('"', after + 1);
     size_t close = open == std::string::npos ? std::string::npos : line.find('"', open + 1);
     if (close == std::string::npos) return 1;
     std::string record = line.substr(open + 1, close - open - 1) + ".args";
