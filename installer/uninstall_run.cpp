@@ -1,6 +1,7 @@
 #include "installer/uninstall_run.h"
 
 #include "core/binary_buffer.h"
+#include "core/core_startup.h"
 #include "core/file_path.h"
 #include "core/registry.h"
 #include "core/text.h"
@@ -82,7 +83,8 @@ private:
 }  // namespace
 
 std::string UninstallCommandLine(const std::string& base, bool quiet) {
-    return "\"" + base + ".exe\" \"" + base + ".ini\"" + (quiet ? " -quiet" : "");
+    return core::QuotedCommandWord(base + ".exe") + " " + core::QuotedCommandWord(base + ".ini") +
+           (quiet ? " -quiet" : "");
 }
 
 std::string ProgramFolderOfCommand(std::string_view command) {
