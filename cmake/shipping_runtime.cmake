@@ -1,0 +1,25 @@
+# The programs that ship (Setup.exe, the uninstaller, dsetup.dll) link the C++
+# runtime of mingw-w64's win32 thread model. The posix model's runtime rests
+# on winpthread, which imports GetTickCount64 (Vista and later) and so keeps
+# a program from loading on XP; every C++ program pulls it in (static guards,
+# the exception allocator). The code is compiled once, with the posix
+# compiler, because the tests and the package writer use std::thread; the
+# shipping programs start no threads, and a posix-only runtime function they
+# came to use would fail their link (or the XP import test).
+if(NOT WIN32)
+  return()
+endif()
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.a
+                OUTPUT_VARIABLE _posix_libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+get_filename_component(_posix_runtime_dir "${_posix_libstdcxx}" DIRECTORY)
+string(REGEX REPLACE "-posix$" "-win32" DISC_WIN32_RUNTIME_DIR "${_posix_runtime_dir}")
+if(DISC_WIN32_RUNTIME_DIR STREQUAL _posix_runtime_dir OR NOT EXISTS "${DISC_WIN32_RUNTIME_DIR}/libstdc++.a")
+  message(FATAL_ERROR "no win32 thread model runtime beside ${_posix_runtime_dir} "
+                      "(Debian's g++-mingw-w64-*-win32 packages install it)")
+endif()
+
+# -B puts the win32 model's libstdc++, libgcc and libgcc_eh first on the
+# library path; winpthread stays on the link line but nothing asks for it.
+function(disc_shipping_program target)
+  target_link_options(${target} PRIVATE "-B${DISC_WIN32_RUNTIME_DIR}/")
+endfunction()
