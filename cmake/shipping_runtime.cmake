@@ -18,8 +18,16 @@ if(DISC_WIN32_RUNTIME_DIR STREQUAL _posix_runtime_dir OR NOT EXISTS "${DISC_WIN3
                       "(Debian's g++-mingw-w64-*-win32 packages install it)")
 endif()
 
+# Every function and datum in a section of its own, so that the shipping
+# programs keep only what they reach (much of the core library serves the
+# tools and tests alone).
+add_compile_options(-ffunction-sections -fdata-sections)
+
 # -B puts the win32 model's libstdc++, libgcc and libgcc_eh first on the
 # library path; winpthread stays on the link line but nothing asks for it.
+# Release programs go out stripped: the DWARF sections come from the static
+# runtime libraries and would double the files.
 function(disc_shipping_program target)
-  target_link_options(${target} PRIVATE "-B${DISC_WIN32_RUNTIME_DIR}/")
+  target_link_options(${target} PRIVATE "-B${DISC_WIN32_RUNTIME_DIR}/" -Wl,--gc-sections
+                      $<$<CONFIG:Release,MinSizeRel>:-s>)
 endfunction()

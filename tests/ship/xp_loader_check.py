@@ -136,6 +136,33 @@ class Image:
                 o += entry_size
         return result
 
+    def resources(self):
+        """[(type, name, language, size)], a type or name being a number or an upper-case text."""
+        rva, _ = self.directory(2)
+        if not rva:
+            return []
+        base = self.offset(rva)
+
+        def label(entry):
+            if entry & 0x80000000:
+                o = base + (entry & 0x7FFFFFFF)
+                n = struct.unpack_from("<H", self.data, o)[0]
+                return self.data[o + 2:o + 2 + 2 * n].decode("utf-16-le")
+            return entry & 0xFFFF
+
+        def entries(offset):
+            named, ids = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + ids):
+                yield struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+
+        found = []
+        for t, to in entries(0):
+            for n, no in entries(to & 0x7FFFFFFF):
+                for lang, lo in entries(no & 0x7FFFFFFF):
+                    size = struct.unpack_from("<I", self.data, base + lo + 4)[0]
+                    found.append((label(t), label(n), lang, size))
+        return found
+
     def tls(self):
         """(template bytes, zero fill, number of callbacks) or None."""
         rva, _ = self.directory(9)
