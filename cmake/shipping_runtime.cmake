@@ -31,3 +31,21 @@ function(disc_shipping_program target)
   target_link_options(${target} PRIVATE "-B${DISC_WIN32_RUNTIME_DIR}/" -Wl,--gc-sections
                       $<$<CONFIG:Release,MinSizeRel>:-s>)
 endfunction()
+
+# The manifest a program carries (resources/program.manifest.in): common
+# controls 6 for visual styles, every Windows version from Vista to 11 as
+# supported (so that version queries tell the truth on 8.1 and later), DPI
+# awareness, and the UAC level, so that no file depends on the installer
+# detection's guess from its name. disctool project build gives Setup.exe the
+# project's level; the runtime as built runs as the invoker (without a
+# project it installs nothing).
+function(disc_program_manifest target name level)
+  set(DISC_PROGRAM_NAME ${name})
+  set(DISC_EXECUTION_LEVEL ${level})
+  set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/program.manifest.in ${manifest} @ONLY)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${name}_manifest.rc)
+  file(WRITE ${rc} "1 24 \"${manifest}\"\n")
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${manifest})
+endfunction()

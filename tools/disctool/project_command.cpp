@@ -15,6 +15,7 @@
 #include "tools/disctool/commands.h"
 #include "tools/disctool/pack_progress.h"
 #include "tools/disctool/pe_resources.h"
+#include "tools/disctool/program_resources.h"
 #include "tools/disctool/project.h"
 
 namespace fs = std::filesystem;
@@ -48,7 +49,7 @@ const char kBuildUsage[] =
     "                              [--method none|lzss|bzip2|best] [--block-size N] [--threads N]\n"
     "\n"
     "Writes the disc folder DISC: Setup.exe (the runtime with the project tree as its\n"
-    "resource VGF 157), Setup.pac (the payload and the PackageFolder files), autorun.inf,\n"
+    "resource VGF 157 and a manifest with the project's ExecutionLevel), Setup.pac (the payload and the PackageFolder files), autorun.inf,\n"
     "dsetup.dll (found next to the runtime, unless the project's Disc folder brings one) and\n"
     "the files of the project's Disc folder.\n"
     "\n"
@@ -237,6 +238,12 @@ int Build(int argc, char** argv) {
         std::vector<uint8_t> tree(treeBytes.Data(), treeBytes.Data() + treeBytes.Size());
         if (!pe::SetResource(&exe, pe::ResourceId::Name("VGF"), pe::ResourceId::Number(157), tree, &why, &note))
             return fail("%s: %s", runtime, why);
+        // The manifest (RT_MANIFEST 1) with the project's UAC level.
+        const ProgramIdentity identity = IdentityOf(project.tree);
+        const std::string manifest = ProgramManifest("Setup", identity.executionLevel);
+        if (!pe::SetResource(&exe, pe::ResourceId::Number(24), pe::ResourceId::Number(1),
+                             std::vector<uint8_t>(manifest.begin(), manifest.end()), &why))
+            return fail("%s: %s", runtime, why);
         if (!WriteFileBytes(work / "Setup.exe", exe.data(), exe.size())) return fail("%s: cannot be written", (work / "Setup.exe").string());
     } else if (!WriteFileBytes(work / "project.vgf", treeBytes.Data(), treeBytes.Size())) {
         return fail("%s: cannot be written", (work / "project.vgf").string());
@@ -287,9 +294,11 @@ int Build(int argc, char** argv) {
     if (hadOld) fs::remove_all(old, ec);
 
     std::printf("%s: disc folder written\n", disc.string().c_str());
-    if (!runtime.empty())
+    if (!runtime.empty()) {
         std::printf("  Setup.exe    %s with the project tree (%u bytes) as resource VGF 157; %s\n", runtime.c_str(),
                     treeBytes.Size(), note.c_str());
+        std::printf("               its manifest asks for %s\n", IdentityOf(project.tree).executionLevel.c_str());
+    }
     else
         std::printf("  project.vgf  the project tree (%u bytes); Setup.exe was NOT produced (--no-runtime)\n",
                     treeBytes.Size());

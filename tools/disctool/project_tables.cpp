@@ -94,6 +94,8 @@ const std::vector<SettingSpec>& RootSettings() {
         {"LoopIntroSound", S::Bool, false},     {"IntroSound", S::Sound, false},
         {"ShowLicense", S::Bool, false},        {"License", S::LongText, false},
         {"ShowRegistration", S::Bool, false},
+        // Written into Setup.exe's manifest, not read by the runtime.
+        {"ExecutionLevel", S::Text, false},
     };
     return table;
 }
