@@ -2,7 +2,9 @@
 // tree, read back with disctool pe extract from a build on a small runtime.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "../core/test_util.h"
@@ -38,6 +40,39 @@ std::string Extract(const testutil::TempFolder& dir, const std::string& file, co
     Result r = RunTool("pe extract " + file + " " + type + " " + id + " -o " + out);
     EXPECT_EQ(r.status, 0) << r.output;
     return r.status == 0 ? testutil::ReadFile(out) : "";
+}
+
+// The blocks of a version resource walked by their lengths, as Windows reads
+// them: "StringFileInfo/000004b0/ProductName" -> its text (UTF-16 code units
+// below 256 as bytes, others as '?'), "" -> the fixed part's 13 numbers as
+// text. A block whose lengths run past its parent fails the test.
+void Walk(const std::string& r, size_t at, size_t end, const std::string& path, std::map<std::string, std::string>* out) {
+    auto u16 = [&](size_t o) { return uint16_t(uint8_t(r[o]) | uint8_t(r[o + 1]) << 8); };
+    auto align = [](size_t o) { return (o + 3) & ~size_t(3); };
+    while (at + 6 <= end) {
+        const size_t length = u16(at), valueLength = u16(at + 2), type = u16(at + 4);
+        ASSERT_GE(length, 6u) << path;
+        ASSERT_LE(at + length, end) << path;
+        std::string key;
+        size_t o = at + 6;
+        for (; o + 1 < at + length && u16(o); o += 2) key += char(u16(o));
+        o = align(o + 2);
+        std::string name = path.empty() ? key : path + "/" + key;
+        if (type == 1 && valueLength) {
+            std::string text;
+            for (size_t k = 0; k + 1 < valueLength; ++k) text += u16(o + 2 * k) < 256 ? char(u16(o + 2 * k)) : '?';
+            (*out)[name] = text;
+            o = align(o + 2 * valueLength);
+        } else if (valueLength) {
+            std::string numbers;
+            for (size_t k = 0; k + 4 <= valueLength; k += 4)
+                numbers += (k ? " " : "") + std::to_string(uint32_t(u16(o + k)) | uint32_t(u16(o + k + 2)) << 16);
+            (*out)[name + "#"] = numbers;
+            o = align(o + valueLength);
+        }
+        Walk(r, o, at + length, name, out);
+        at = align(at + length);
+    }
 }
 
 }  // namespace
@@ -77,5 +112,50 @@ TEST(ProgramResources, ManifestAsksForTheProjectsExecutionLevel) {
                                  "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "<dpiAware", "urn:schemas-microsoft-com:asm.v2"})
             EXPECT_NE(manifest.find(part), std::string::npos) << part;
         EXPECT_EQ(manifest.find('@'), std::string::npos) << "a placeholder is left: " << manifest;
+    }
+}
+
+TEST(ProgramResources, VersionResourceCarriesTheProjectsIdentity) {
+    testutil::TempFolder dir("version");
+    Result r;
+    // "Média" is in code page 1252: é must come out as U+00E9.
+    std::string disc = Build(dir, "p", "Publisher: Trelvo Média\nVersion: 2.5.1\n", &r);
+    ASSERT_FALSE(disc.empty()) << r.output;
+    std::map<std::string, std::string> blocks;
+    std::string resource = Extract(dir, disc + "/Setup.exe", "16", "1");
+    ASSERT_FALSE(resource.empty());
+    Walk(resource, 0, resource.size(), "", &blocks);
+    const std::string strings = "VS_VERSION_INFO/StringFileInfo/000004b0/";
+    const std::pair<const char*, const char*> kExpected[] = {
+        {"ProductName", "Fixture"},  // [TITLE] in the default language
+        {"CompanyName", "Trelvo M\xe9" "dia"},
+        {"ProductVersion", "2.5.1"},
+        {"FileVersion", "2.5.1"},
+        {"FileDescription", "Fixture"},
+        {"LegalCopyright", "Copyright (C) Trelvo M\xe9" "dia"},
+        {"OriginalFilename", "Setup.exe"},
+    };
+    for (const auto& [key, value] : kExpected) EXPECT_EQ(blocks[strings + key], value) << key;
+    // Signature, structure version, file and product version 2.5.1.0 (twice
+    // two 32-bit halves), flags, Windows NT, an application.
+    EXPECT_EQ(blocks["VS_VERSION_INFO#"],
+              std::to_string(0xFEEF04BDu) + " 65536 131077 65536 131077 65536 63 0 262148 1 0 0 0");
+    EXPECT_EQ(blocks["VS_VERSION_INFO/VarFileInfo/Translation#"], std::to_string(0x04B00000u));
+
+    // Without the keys: version 1.0, no company and no copyright.
+    blocks.clear();
+    disc = Build(dir, "q", "", &r);
+    ASSERT_FALSE(disc.empty()) << r.output;
+    resource = Extract(dir, disc + "/Setup.exe", "16", "1");
+    Walk(resource, 0, resource.size(), "", &blocks);
+    EXPECT_EQ(blocks[strings + "ProductVersion"], "1.0");
+    EXPECT_EQ(blocks.count(strings + "CompanyName"), 0u);
+    EXPECT_EQ(blocks.count(strings + "LegalCopyright"), 0u);
+
+    int n = 0;
+    for (const char* bad : {"Version: 1.2.3.4.5\n", "Version: 1.70000\n", "Version: v2\n", "Version: 1..2\n"}) {
+        Result failed;
+        EXPECT_TRUE(Build(dir, "bad" + std::to_string(n++), bad, &failed).empty()) << bad;
+        EXPECT_NE(failed.output.find("Version must be one to four numbers"), std::string::npos) << bad << failed.output;
     }
 }

@@ -12,6 +12,7 @@
 #include "core/binary_buffer.h"
 #include "core/exceptions.h"
 #include "core/package_writer.h"
+#include "tools/disctool/ansi_text.h"
 #include "tools/disctool/commands.h"
 #include "tools/disctool/pack_progress.h"
 #include "tools/disctool/pe_resources.h"
@@ -49,7 +50,8 @@ const char kBuildUsage[] =
     "                              [--method none|lzss|bzip2|best] [--block-size N] [--threads N]\n"
     "\n"
     "Writes the disc folder DISC: Setup.exe (the runtime with the project tree as its\n"
-    "resource VGF 157 and a manifest with the project's ExecutionLevel), Setup.pac (the payload and the PackageFolder files), autorun.inf,\n"
+    "resource VGF 157, a manifest with the project's ExecutionLevel and a version resource),\n"
+    "Setup.pac (the payload and the PackageFolder files), autorun.inf,\n"
     "dsetup.dll (found next to the runtime, unless the project's Disc folder brings one) and\n"
     "the files of the project's Disc folder.\n"
     "\n"
@@ -244,6 +246,10 @@ int Build(int argc, char** argv) {
         if (!pe::SetResource(&exe, pe::ResourceId::Number(24), pe::ResourceId::Number(1),
                              std::vector<uint8_t>(manifest.begin(), manifest.end()), &why))
             return fail("%s: %s", runtime, why);
+        // The version resource (RT_VERSION 1) that Explorer's Details and the programs list show.
+        if (!pe::SetResource(&exe, pe::ResourceId::Number(16), pe::ResourceId::Number(1), VersionResource(identity),
+                             &why))
+            return fail("%s: %s", runtime, why);
         if (!WriteFileBytes(work / "Setup.exe", exe.data(), exe.size())) return fail("%s: cannot be written", (work / "Setup.exe").string());
     } else if (!WriteFileBytes(work / "project.vgf", treeBytes.Data(), treeBytes.Size())) {
         return fail("%s: cannot be written", (work / "project.vgf").string());
@@ -297,7 +303,10 @@ int Build(int argc, char** argv) {
     if (!runtime.empty()) {
         std::printf("  Setup.exe    %s with the project tree (%u bytes) as resource VGF 157; %s\n", runtime.c_str(),
                     treeBytes.Size(), note.c_str());
-        std::printf("               its manifest asks for %s\n", IdentityOf(project.tree).executionLevel.c_str());
+        const ProgramIdentity id = IdentityOf(project.tree);
+        std::printf("               its manifest asks for %s; version %s of %s by %s\n", id.executionLevel.c_str(),
+                    id.version.c_str(), AnsiToUtf8(id.productName).c_str(),
+                    id.publisher.empty() ? "(no Publisher)" : AnsiToUtf8(id.publisher).c_str());
     }
     else
         std::printf("  project.vgf  the project tree (%u bytes); Setup.exe was NOT produced (--no-runtime)\n",
