@@ -16,6 +16,7 @@ namespace {
 
 using testutil::Result;
 using testutil::RunTool;
+using testutil::Shell;
 
 const fs::path kGood = fs::path(DISC_FIXTURES_DIR) / "projects" / "good";
 const fs::path kRuntime = fs::path(DISC_FIXTURES_DIR) / "pe" / "tiny32.exe";
@@ -23,14 +24,14 @@ const fs::path kRuntime = fs::path(DISC_FIXTURES_DIR) / "pe" / "tiny32.exe";
 // The good fixture with extra settings put first, built onto the small
 // runtime; the disc folder, or "" after a failed build (output in *out).
 std::string Build(const testutil::TempFolder& dir, const std::string& name, const std::string& settings,
-                  Result* out) {
+                  Result* out, const std::string& options = "", const std::string& runtime = kRuntime.string()) {
     fs::path project = dir.Path() / name;
     fs::copy(kGood, project, fs::copy_options::recursive);
     std::string yaml = testutil::ReadFile((project / "project.yaml").string());
     testutil::WriteFile((project / "project.yaml").string(), settings + yaml);
     std::string disc = (dir.Path() / (name + "-disc")).string();
-    *out = RunTool("project build " + project.string() + " -o " + disc + " --runtime " + kRuntime.string() +
-                   " --method none");
+    *out = RunTool("project build " + project.string() + " -o " + disc + " --runtime " + runtime +
+                   " --method none " + options);
     return out->status == 0 ? disc : "";
 }
 
@@ -158,4 +159,66 @@ TEST(ProgramResources, VersionResourceCarriesTheProjectsIdentity) {
         EXPECT_TRUE(Build(dir, "bad" + std::to_string(n++), bad, &failed).empty()) << bad;
         EXPECT_NE(failed.output.find("Version must be one to four numbers"), std::string::npos) << bad << failed.output;
     }
+}
+
+TEST(ProgramResources, SignedBuildVerifiesAndAnEditDropsTheSignature) {
+    if (Shell("osslsigncode --version").status != 0 || Shell("openssl version").status != 0)
+        GTEST_SKIP() << "osslsigncode or openssl is not installed";
+    testutil::TempFolder dir("signing");
+    // A throwaway code-signing certificate.
+    const std::string key = dir.File("key.pem"), cert = dir.File("cert.pem"), pfx = dir.File("cert.pfx"),
+                      password = dir.File("password.txt");
+    testutil::WriteFile(password, "not secret\n");
+    ASSERT_EQ(Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Disc test signing' "
+                    "-addext extendedKeyUsage=codeSigning -keyout " + key + " -out " + cert)
+                  .status,
+              0);
+    ASSERT_EQ(Shell("openssl pkcs12 -export -inkey " + key + " -in " + cert + " -out " + pfx +
+                    " -passout file:" + password)
+                  .status,
+              0);
+
+    // A runtime that carries a real program as its uninstaller.
+    const std::string runtime = dir.File("runtime.exe");
+    ASSERT_EQ(RunTool("pe set " + kRuntime.string() + " EXE 153 " + kRuntime.string() + " -o " + runtime).status, 0);
+
+    Result r;
+    const std::string plain = Build(dir, "plain", "", &r, "", runtime);
+    ASSERT_FALSE(plain.empty()) << r.output;
+    const std::string disc =
+        Build(dir, "signed", "", &r, "--sign " + pfx + " --sign-password-file " + password, runtime);
+    ASSERT_FALSE(disc.empty()) << r.output;
+    EXPECT_NE(r.output.find("signed with " + pfx + ": the uninstaller in Setup.exe, Setup.exe (no time stamp)"),
+              std::string::npos)
+        << r.output;
+    const std::string uninstaller = dir.File("uninstaller.exe");
+    ASSERT_EQ(RunTool("pe extract " + disc + "/Setup.exe EXE 153 -o " + uninstaller).status, 0);
+    for (const std::string& file : {disc + "/Setup.exe", uninstaller}) {
+        Result verify = Shell("osslsigncode verify -CAfile " + cert + " -in " + file);
+        EXPECT_EQ(verify.status, 0) << file << ": " << verify.output;
+        EXPECT_NE(verify.output.find("Signature verification: ok"), std::string::npos) << file << verify.output;
+        EXPECT_NE(verify.output.find("Text description: Fixture"), std::string::npos) << file << verify.output;
+    }
+
+    // Editing the signed file says so and leaves no stale certificate: the
+    // result is the edit of the unsigned file, byte for byte.
+    const std::string data = dir.File("data.bin");
+    testutil::WriteFile(data, "edited");
+    const std::string signedPlain = dir.File("signed-plain.exe");
+    ASSERT_EQ(Shell("osslsigncode sign -pkcs12 " + pfx + " -readpass " + password + " -in " + plain +
+                    "/Setup.exe -out " + signedPlain)
+                  .status,
+              0);
+    Result fromSigned = RunTool("pe set " + signedPlain + " VGF 157 " + data + " -o " + dir.File("a.exe"));
+    ASSERT_EQ(fromSigned.status, 0) << fromSigned.output;
+    EXPECT_NE(fromSigned.output.find("was signed; the signature would not match the edited file"), std::string::npos)
+        << fromSigned.output;
+    ASSERT_EQ(RunTool("pe set " + plain + "/Setup.exe VGF 157 " + data + " -o " + dir.File("b.exe")).status, 0);
+    EXPECT_TRUE(testutil::ReadFile(dir.File("a.exe")) == testutil::ReadFile(dir.File("b.exe")));
+    EXPECT_NE(Shell("osslsigncode verify -CAfile " + cert + " -in " + dir.File("a.exe")).status, 0);
+
+    // A wrong password fails the build with osslsigncode's reason.
+    testutil::WriteFile(password, "wrong\n");
+    EXPECT_TRUE(Build(dir, "wrong", "", &r, "--sign " + pfx + " --sign-password-file " + password, runtime).empty());
+    EXPECT_NE(r.output.find("osslsigncode failed"), std::string::npos) << r.output;
 }

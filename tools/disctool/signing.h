@@ -1,0 +1,22 @@
+// Authenticode signing of the disc's Windows programs with osslsigncode.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace disctool {
+
+struct SignOptions {
+    std::string certificate;   // a PKCS#12 file (.pfx) with the key and its certificate
+    std::string passwordFile;  // its password, or "" when it has none
+    std::string timestampUrl;  // an Authenticode time-stamping server, or "" for none
+    std::string description;   // shown by Windows as the signed program's name
+};
+
+// Signs the program bytes in place (through files in folder); false with
+// the reason (osslsigncode's own words) in *error.
+bool SignProgram(std::vector<uint8_t>* program, const SignOptions& options, const std::string& folder,
+                 std::string* error);
+
+}  // namespace disctool
