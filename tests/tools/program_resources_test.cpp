@@ -76,6 +76,37 @@ void Walk(const std::string& r, size_t at, size_t end, const std::string& path, 
     }
 }
 
+bool CanSign() { return Shell("osslsigncode --version").status == 0 && Shell("openssl version").status == 0; }
+
+// A throwaway code-signing certificate in dir: cert.pfx, its password in
+// password.txt and the certificate alone in cert.pem.
+bool MakeCertificate(const testutil::TempFolder& dir) {
+    testutil::WriteFile(dir.File("password.txt"), "not secret\n");
+    return Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Disc test signing' "
+                 "-addext extendedKeyUsage=codeSigning -keyout " + dir.File("key.pem") + " -out " + dir.File("cert.pem"))
+                   .status == 0 &&
+           Shell("openssl pkcs12 -export -inkey " + dir.File("key.pem") + " -in " + dir.File("cert.pem") + " -out " +
+                 dir.File("cert.pfx") + " -passout file:" + dir.File("password.txt"))
+                   .status == 0;
+}
+
+// A runtime that carries a real program as its uninstaller (EXE 153).
+std::string RuntimeWithUninstaller(const testutil::TempFolder& dir) {
+    const std::string runtime = dir.File("runtime.exe");
+    Result r = RunTool("pe set " + kRuntime.string() + " EXE 153 " + kRuntime.string() + " -o " + runtime);
+    EXPECT_EQ(r.status, 0) << r.output;
+    return runtime;
+}
+
+uint32_t PeTimestamp(const std::string& bytes) {
+    auto u32 = [&](size_t at) {
+        return at + 4 <= bytes.size() ? uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 |
+                                                 uint8_t(bytes[at + 2]) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24)
+                                      : 0;
+    };
+    return u32(u32(0x3C) + 8);
+}
+
 }  // namespace
 
 TEST(ProgramResources, ManifestAsksForTheProjectsExecutionLevel) {
@@ -162,25 +193,11 @@ TEST(ProgramResources, VersionResourceCarriesTheProjectsIdentity) {
 }
 
 TEST(ProgramResources, SignedBuildVerifiesAndAnEditDropsTheSignature) {
-    if (Shell("osslsigncode --version").status != 0 || Shell("openssl version").status != 0)
-        GTEST_SKIP() << "osslsigncode or openssl is not installed";
+    if (!CanSign()) GTEST_SKIP() << "osslsigncode or openssl is not installed";
     testutil::TempFolder dir("signing");
-    // A throwaway code-signing certificate.
-    const std::string key = dir.File("key.pem"), cert = dir.File("cert.pem"), pfx = dir.File("cert.pfx"),
-                      password = dir.File("password.txt");
-    testutil::WriteFile(password, "not secret\n");
-    ASSERT_EQ(Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Disc test signing' "
-                    "-addext extendedKeyUsage=codeSigning -keyout " + key + " -out " + cert)
-                  .status,
-              0);
-    ASSERT_EQ(Shell("openssl pkcs12 -export -inkey " + key + " -in " + cert + " -out " + pfx +
-                    " -passout file:" + password)
-                  .status,
-              0);
-
-    // A runtime that carries a real program as its uninstaller.
-    const std::string runtime = dir.File("runtime.exe");
-    ASSERT_EQ(RunTool("pe set " + kRuntime.string() + " EXE 153 " + kRuntime.string() + " -o " + runtime).status, 0);
+    ASSERT_TRUE(MakeCertificate(dir));
+    const std::string cert = dir.File("cert.pem"), pfx = dir.File("cert.pfx"), password = dir.File("password.txt");
+    const std::string runtime = RuntimeWithUninstaller(dir);
 
     Result r;
     const std::string plain = Build(dir, "plain", "", &r, "", runtime);
@@ -221,4 +238,52 @@ TEST(ProgramResources, SignedBuildVerifiesAndAnEditDropsTheSignature) {
     testutil::WriteFile(password, "wrong\n");
     EXPECT_TRUE(Build(dir, "wrong", "", &r, "--sign " + pfx + " --sign-password-file " + password, runtime).empty());
     EXPECT_NE(r.output.find("osslsigncode failed"), std::string::npos) << r.output;
+}
+
+// The same project gives the same disc, byte for byte; with SOURCE_DATE_EPOCH
+// the programs' time stamps (and, signed, the signing time) are that time,
+// so that even signed discs come out the same.
+TEST(ProgramResources, SameProjectSameDiscAndTimeStampsFromSourceDateEpoch) {
+    testutil::TempFolder dir("reproducible");
+    const std::string runtime = RuntimeWithUninstaller(dir);
+    const bool sign = CanSign() && MakeCertificate(dir);
+    const std::string signing =
+        sign ? " --sign " + dir.File("cert.pfx") + " --sign-password-file " + dir.File("password.txt") : "";
+    fs::copy(kGood, dir.Path() / "project", fs::copy_options::recursive);
+    const std::string project = (dir.Path() / "project").string();
+    static const struct {
+        const char* environment;
+        bool signs;
+        uint32_t stamp;  // 0: the runtime's own
+    } kCases[] = {{"", false, 0}, {"SOURCE_DATE_EPOCH=1700000000 ", false, 1700000000},
+                  {"SOURCE_DATE_EPOCH=1700000000 ", true, 1700000000}};
+    const uint32_t runtimeStamp = PeTimestamp(testutil::ReadFile(runtime));
+    for (size_t i = 0; i < std::size(kCases); ++i) {
+        const auto& c = kCases[i];
+        SCOPED_TRACE("case " + std::to_string(i));
+        if (c.signs && !sign) continue;  // without osslsigncode
+        std::string discs[2];
+        for (int k = 0; k < 2; ++k) {
+            discs[k] = dir.File("disc" + std::to_string(i) + "-" + std::to_string(k));
+            Result r = Shell(std::string(c.environment) + DISCTOOL_PATH + " project build " + project + " -o " +
+                             discs[k] + " --runtime " + runtime + (c.signs ? signing : ""));
+            ASSERT_EQ(r.status, 0) << r.output;
+        }
+        size_t files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(discs[0])) {
+            if (!entry.is_regular_file()) continue;
+            const fs::path other = discs[1] / fs::relative(entry.path(), discs[0]);
+            EXPECT_TRUE(testutil::ReadFile(entry.path().string()) == testutil::ReadFile(other.string()))
+                << entry.path().filename();
+            ++files;
+        }
+        EXPECT_GE(files, 3u);  // Setup.exe, Setup.pac, autorun.inf
+        const std::string setup = discs[0] + "/Setup.exe";
+        EXPECT_EQ(PeTimestamp(testutil::ReadFile(setup)), c.stamp ? c.stamp : runtimeStamp);
+        EXPECT_EQ(PeTimestamp(Extract(dir, setup, "EXE", "153")), c.stamp ? c.stamp : runtimeStamp);
+    }
+    Result bad = Shell("SOURCE_DATE_EPOCH=soon " + std::string(DISCTOOL_PATH) + " project build " + project + " -o " +
+                       dir.File("bad") + " --runtime " + runtime);
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.output.find("SOURCE_DATE_EPOCH=soon: not a number"), std::string::npos) << bad.output;
 }

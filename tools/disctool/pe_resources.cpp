@@ -331,6 +331,28 @@ bool IsSigned(const std::vector<uint8_t>& file) {
     return h.Parse(file, &error) && h.DirectoryRva(file, kSecurityDirectory) && h.DirectorySize(file, kSecurityDirectory);
 }
 
+bool SetTimestamp(std::vector<uint8_t>* filePtr, uint32_t time, std::string* error) {
+    std::vector<uint8_t>& f = *filePtr;
+    Headers h;
+    if (!h.Parse(f, error)) return false;
+    if (IsSigned(f)) return *error = "the image is signed: a new time stamp would break its signature", false;
+    Put32(f, h.coff + 4, time);
+    // IMAGE_EXPORT_DIRECTORY and IMAGE_RESOURCE_DIRECTORY hold theirs at 4;
+    // the debug directory is an array of 28-byte entries with it at 4.
+    for (uint32_t d : {0u, kResourceDirectory}) {
+        const uint32_t rva = h.DirectoryRva(f, d);
+        const size_t at = rva ? h.Offset(rva, 8) : SIZE_MAX;
+        if (at != SIZE_MAX) Put32(f, at + 4, time);
+    }
+    const uint32_t debugRva = h.DirectoryRva(f, 6), debugSize = h.DirectorySize(f, 6);
+    for (uint32_t i = 0; debugRva && i + 28 <= debugSize; i += 28) {
+        const size_t at = h.Offset(debugRva + i, 28);
+        if (at != SIZE_MAX) Put32(f, at + 4, time);
+    }
+    Put32(f, h.optional + 64, Checksum(f, h.optional + 64));
+    return true;
+}
+
 bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const ResourceId& name,
                  const std::vector<uint8_t>& data, std::string* error, std::string* note) {
     std::vector<uint8_t>& f = *filePtr;

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <iterator>
 
@@ -252,8 +254,18 @@ int Build(int argc, char** argv) {
     };
 
     std::string note;
+    // SOURCE_DATE_EPOCH makes the programs' time stamps, and the signing
+    // time, those of the sources instead of the build's.
+    std::optional<uint32_t> epoch;
+    if (const char* e = std::getenv("SOURCE_DATE_EPOCH"); e && *e) {
+        char* end = nullptr;
+        unsigned long long v = std::strtoull(e, &end, 10);
+        if (*end || v > 0xFFFFFFFFull || e[0] == '-')
+            return fail("SOURCE_DATE_EPOCH=%s: not a number of seconds since 1970 that a PE time stamp holds", e);
+        epoch = uint32_t(v);
+    }
     const bool signing = !args.sign.empty();
-    SignOptions sign{args.sign, args.signPasswordFile, args.timestamp, ""};
+    SignOptions sign{args.sign, args.signPasswordFile, args.timestamp, "", epoch ? int64_t(*epoch) : -1};
     std::vector<std::string> signedFiles;
     if (signing && !fs::is_regular_file(args.sign, ec)) return fail("%s: no such certificate file", args.sign);
     if (!runtime.empty() && pe::IsSigned(exe))
@@ -267,14 +279,19 @@ int Build(int argc, char** argv) {
         const ProgramIdentity identity = IdentityOf(project.tree);
         sign.description = AnsiToUtf8(identity.productName);
         // The uninstaller is signed before it goes in: Windows checks it on its own when it runs.
-        if (signing) {
+        if (signing || epoch) {
             std::vector<pe::Resource> resources;
             pe::ReadResources(exe, &resources, &why);
             for (pe::Resource& r : resources)
                 if (r.type == pe::ResourceId::Name("EXE") && r.name == pe::ResourceId::Number(153)) {
-                    if (!SignProgram(&r.data, sign, work.string(), &why)) return fail("%s: the uninstaller: %s", runtime, why);
+                    std::string unstamped;  // an uninstaller that is no program stays as it is
+                    if (epoch) pe::SetTimestamp(&r.data, *epoch, &unstamped);
+                    if (signing) {
+                        if (!SignProgram(&r.data, sign, work.string(), &why))
+                            return fail("%s: the uninstaller: %s", runtime, why);
+                        signedFiles.push_back("the uninstaller in Setup.exe");
+                    }
                     if (!pe::SetResource(&exe, r.type, r.name, r.data, &why)) return fail("%s: %s", runtime, why);
-                    signedFiles.push_back("the uninstaller in Setup.exe");
                     break;
                 }
         }
@@ -287,6 +304,7 @@ int Build(int argc, char** argv) {
         if (!pe::SetResource(&exe, pe::ResourceId::Number(16), pe::ResourceId::Number(1), VersionResource(identity),
                              &why))
             return fail("%s: %s", runtime, why);
+        if (epoch && !pe::SetTimestamp(&exe, *epoch, &why)) return fail("%s: %s", runtime, why);
         if (signing) {
             if (!SignProgram(&exe, sign, work.string(), &why)) return fail("%s: %s", (work / "Setup.exe").string(), why);
             signedFiles.push_back("Setup.exe");
@@ -326,6 +344,8 @@ int Build(int argc, char** argv) {
             std::vector<uint8_t> dll;
             if (!ReadFileBytes(dsetup.string(), &dll)) return fail("%s: cannot be read", dsetup.string());
             std::string why;
+            if (epoch && !pe::IsSigned(dll) && !pe::SetTimestamp(&dll, *epoch, &why))
+                return fail("%s: %s", dsetup.string(), why);
             if (signing) {
                 if (!SignProgram(&dll, sign, work.string(), &why)) return fail("%s: %s", dsetup.string(), why);
                 signedFiles.push_back("dsetup.dll");

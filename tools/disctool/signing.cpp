@@ -71,6 +71,7 @@ bool SignProgram(std::vector<uint8_t>* program, const SignOptions& options, cons
     if (!options.description.empty()) args.insert(args.end(), {"-n", options.description});
     // XP's signature check knows only the Authenticode form of time stamps.
     if (!options.timestampUrl.empty()) args.insert(args.end(), {"-t", options.timestampUrl});
+    if (options.signingTime >= 0) args.insert(args.end(), {"-time", std::to_string(options.signingTime)});
     args.insert(args.end(), {"-in", in.string(), "-out", out.string()});
     const int status = Run(args, log);
     if (status != 0) {

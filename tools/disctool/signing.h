@@ -12,6 +12,7 @@ struct SignOptions {
     std::string passwordFile;  // its password, or "" when it has none
     std::string timestampUrl;  // an Authenticode time-stamping server, or "" for none
     std::string description;   // shown by Windows as the signed program's name
+    int64_t signingTime = -1;  // seconds since 1970 for the signature's signing time, or -1 for now
 };
 
 // Signs the program bytes in place (through files in folder); false with
