@@ -20,7 +20,7 @@ def report(path):
     size = os.path.getsize(path)
     parts = ", ".join("%s %d" % (name, raw_size) for name, _, _, _, raw_size in image.sections if raw_size)
     line = "%s: %d bytes (%s)" % (os.path.basename(path), size, parts)
-    carried = sum(s for t, n, _, s in image.resources() if t == "EXE" and n == 153)
+    carried = sum(s for t, n, _, s, _ in image.resources() if t == "EXE" and n == 153)
     if carried:
         line += "; the carried uninstaller %d, the rest %d" % (carried, size - carried)
     print(line)

@@ -7,7 +7,8 @@ For every file: each imported DLL is one that XP has; each function imported
 from a system DLL other than msvcrt.dll is declared by the mingw-w64 headers
 at the XP API level (_WIN32_WINNT=0x0501), which is how those headers mark
 what Vista and later added; each msvcrt.dll import is one that XP's msvcrt.dll
-exports; the PE headers ask for nothing XP's loader refuses. Every fault is
+exports; the PE headers ask for nothing XP's loader refuses; each program
+carries a manifest with its UAC execution level. Every fault is
 one line naming the file and the function; the exit code is 1 when there is
 any. The imports checked are counted per file on the way.
 """
@@ -137,7 +138,7 @@ class Image:
         return result
 
     def resources(self):
-        """[(type, name, language, size)], a type or name being a number or an upper-case text."""
+        """[(type, name, language, size, data)], a type or name being a number or an upper-case text."""
         rva, _ = self.directory(2)
         if not rva:
             return []
@@ -159,8 +160,9 @@ class Image:
         for t, to in entries(0):
             for n, no in entries(to & 0x7FFFFFFF):
                 for lang, lo in entries(no & 0x7FFFFFFF):
-                    size = struct.unpack_from("<I", self.data, base + lo + 4)[0]
-                    found.append((label(t), label(n), lang, size))
+                    data_rva, size = struct.unpack_from("<II", self.data, base + lo)
+                    o = self.offset(data_rva)
+                    found.append((label(t), label(n), lang, size, self.data[o:o + size]))
         return found
 
     def tls(self):
@@ -259,10 +261,20 @@ def check(path, cc):
     if tls and image.is_dll() and (tls[0] > 8 or tls[1] > 0):
         faults.append("%s: a DLL with %d bytes of thread-local data, which XP does not allocate for a DLL loaded "
                       "at run time" % (name, tls[0] + tls[1]))
+    # Vista and later decide a program's elevation by its manifest, and
+    # without one guess it from the file name ("Setup", "Uninstall").
+    level = "-"
+    if not image.is_dll():
+        manifests = [d for t, n, _, _, d in image.resources() if t == 24 and n == 1]
+        m = re.search(rb'requestedExecutionLevel\s+level="(\w+)"', manifests[0]) if manifests else None
+        if not m:
+            faults.append("%s: no manifest with a requestedExecutionLevel: UAC would guess from its name" % name)
+        else:
+            level = m.group(1).decode()
     total = sum(len(f) for _, f in imports)
-    summary = "%s: %d imports (%s); subsystem %d.%d; %d sections; TLS %s" % (
+    summary = "%s: %d imports (%s); subsystem %d.%d; %d sections; TLS %s; execution level %s" % (
         name, total, ", ".join(counts), image.subsystem_version[0], image.subsystem_version[1], image.section_count,
-        "none" if not tls else "%d bytes, %d callbacks" % (tls[0] + tls[1], tls[2]))
+        "none" if not tls else "%d bytes, %d callbacks" % (tls[0] + tls[1], tls[2]), level)
     return summary, faults
 
 
