@@ -27,6 +27,11 @@ protected:
     ~MenuObjectOwner() = default;
 };
 
+// Draws a picture of width x height pixels (rows top to bottom, 4 bytes each)
+// at (x, y), every pixel as a block of scale x scale: a whole-number scale
+// keeps the picture sharp on a high-DPI screen.
+bool DrawScaledPixels(HDC dc, int x, int y, int width, int height, int scale, const uint8_t* bytes, size_t size);
+
 class MenuObject : public ui::Window {
 public:
     static constexpr int kImages = 4;  // normal, hot, pressed, disabled
@@ -49,6 +54,8 @@ public:
     bool HasImage(int index) const { return !images_[index].empty(); }
     // New size, same position, no redraw.
     void Resize(int width, int height);
+    // The window is scale times the size of its pictures (the menu's DPI scale).
+    void SetScale(int scale) { scale_ = scale > 1 ? scale : 1; }
     void StopAndDestroy();
 
     // The picture a draw request shows: disabled wins, then pressed, then hot.
@@ -72,6 +79,7 @@ private:
     std::vector<uint8_t> images_[kImages];
     std::string controllerId_;
     int controlId_ = 0;
+    int scale_ = 1;
     MenuObjectOwner* owner_ = nullptr;
     WNDPROC buttonProcedure_ = nullptr;
 };

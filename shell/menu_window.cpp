@@ -26,6 +26,21 @@ ActionEngine g_engine;
 // button that was clicked has finished its own message.
 constexpr UINT kCloseAfterClick = WM_APP + 1;
 
+// The menu keeps its intended physical size on a high-DPI screen without
+// blurring its pictures: it draws them at the largest whole multiple that the
+// screen's DPI calls for (2 at 192 DPI, still 1 at 144) and that fits the work
+// area. The process is DPI aware (its manifest), so the DPI is the real one.
+int MenuScale(int width, int height) {
+    HDC screen = ::GetDC(nullptr);
+    int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    RECT work = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int scale = dpi / 96;
+    while (scale > 1 && (width * scale > work.right - work.left || height * scale > work.bottom - work.top)) --scale;
+    return scale > 1 ? scale : 1;
+}
+
 std::string CacheKey(const std::string& language, int object, int image) {
     return language + ":" + std::to_string(object) + ":" + std::to_string(image);
 }
@@ -228,8 +243,8 @@ void MenuWindow::PaintMenu() {
                               (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2, icon_);
     } else {
         const ProjectSettings& s = project_.settings;
-        if (!currentBackground_ ||
-            !ui::DrawPixels(dc, 0, 0, s.Width, s.Height, currentBackground_->data(), currentBackground_->size()))
+        if (!currentBackground_ || !DrawScaledPixels(dc, 0, 0, s.Width, s.Height, scale_, currentBackground_->data(),
+                                                     currentBackground_->size()))
             ui::FillColor(dc, client, RGB(128, 128, 128));
     }
     ::EndPaint(hwnd_, &paint);
@@ -350,7 +365,8 @@ void MenuWindow::ApplyWindowShape() {
     }
     SetStyle(style);
     SetExStyle(exStyle);
-    RECT rect = {0, 0, s.Width, s.Height};
+    scale_ = MenuScale(s.Width, s.Height);
+    RECT rect = {0, 0, s.Width * scale_, s.Height * scale_};
     ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     RECT now;
     GetWindowRect(&now);
@@ -385,7 +401,9 @@ void MenuWindow::CreateObjects() {
             const core::DataValue* image = entry.group->FindValue("Image" + std::to_string(k + 1));
             if (image && image->Binary()) object->SetImage(k, image->Binary()->Data(), image->Binary()->Size());
         }
-        object->Create(hwnd_, entry.x, entry.y, entry.width, entry.height, id, entry.controllerId, this);
+        object->SetScale(scale_);
+        object->Create(hwnd_, entry.x * scale_, entry.y * scale_, entry.width * scale_, entry.height * scale_, id,
+                       entry.controllerId, this);
         objectIdMap_[id] = object.get();
         objects_.push_back(std::move(object));
     }
@@ -424,7 +442,7 @@ bool MenuWindow::ApplyLanguage(const std::string& language) {
             }
             object->SetImage(k, cached->second);
         }
-        object->Resize(entry.width, entry.height);
+        object->Resize(entry.width * scale_, entry.height * scale_);
     }
     auto background = project_.backgrounds.find(language);
     currentBackground_ = background == project_.backgrounds.end() ? nullptr : &background->second;

@@ -143,6 +143,7 @@ private:
     bool showOutlines_ = false;
     std::string arg1_;
     uint32_t osKind_ = 4;
+    int scale_ = 1;  // the menu is drawn at this multiple of the project's pixels
     HICON icon_ = nullptr;
     HCURSOR handCursor_ = nullptr;
     HCURSOR menuCursor_ = nullptr;

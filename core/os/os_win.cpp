@@ -24,11 +24,11 @@ void GetOsVersion(OsVersion& version) {
     if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
         version.kind = version.minor ? kOsWindows98 : kOsWindows95;
     else if (info.dwPlatformId == VER_PLATFORM_WIN32_NT)
-        version.kind = version.major >= 5 ? (version.minor ? kOsWindowsXP : kOsWindows2000) : kOsWindowsNT;
+        version.kind = NtOsKind(version.major, version.minor);
     else
         version.kind = kOsWindowsXP;
-    static const char* const names[] = {"95", "98", "NT", "2000", "XP"};
-    int n = std::snprintf(version.text, sizeof version.text, "Microsoft Windows %s", names[version.kind]);
+    int n = std::snprintf(version.text, sizeof version.text, "Microsoft Windows %s",
+                          OsName(version.kind, version.major, version.minor, version.build));
     if (version.kind >= kOsWindowsNT && n > 0 && size_t(n) < sizeof version.text)
         n += std::snprintf(version.text + n, sizeof version.text - n, " %u.%u", unsigned(version.major),
                            unsigned(version.minor));

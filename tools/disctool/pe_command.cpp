@@ -124,11 +124,16 @@ int RunPe(int argc, char** argv) {
         std::string why, note;
         if (!Load(args[0], &bytes, &resources)) return 1;
         if (!ReadBytes(args[3], &data)) return Fail("%s: cannot be read", args[3].c_str());
+        const bool wasSigned = pe::IsSigned(bytes);
         if (!pe::SetResource(&bytes, ParseType(args[1]), pe::ResourceId::Parse(args[2]), data, &why, &note))
             return Fail("%s: %s", args[0].c_str(), why.c_str());
         if (!WriteAtomically(out, bytes)) return Fail("%s: cannot be written", out.c_str());
         std::printf("%s: %s %s set to %zu bytes (%s)\n", out.c_str(), args[1].c_str(), args[2].c_str(), data.size(),
                     note.c_str());
+        if (wasSigned)
+            std::printf("note: %s was signed; the signature would not match the edited file, so %s carries none: "
+                        "sign it again\n",
+                        args[0].c_str(), out.c_str());
         return 0;
     }
     Fail("pe: wrong arguments");

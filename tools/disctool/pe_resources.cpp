@@ -325,6 +325,34 @@ bool ReadResources(const std::vector<uint8_t>& file, std::vector<Resource>* reso
     return DirectoryReader(file, h, rva).Read(resources, error);
 }
 
+bool IsSigned(const std::vector<uint8_t>& file) {
+    Headers h;
+    std::string error;
+    return h.Parse(file, &error) && h.DirectoryRva(file, kSecurityDirectory) && h.DirectorySize(file, kSecurityDirectory);
+}
+
+bool SetTimestamp(std::vector<uint8_t>* filePtr, uint32_t time, std::string* error) {
+    std::vector<uint8_t>& f = *filePtr;
+    Headers h;
+    if (!h.Parse(f, error)) return false;
+    if (IsSigned(f)) return *error = "the image is signed: a new time stamp would break its signature", false;
+    Put32(f, h.coff + 4, time);
+    // IMAGE_EXPORT_DIRECTORY and IMAGE_RESOURCE_DIRECTORY hold theirs at 4;
+    // the debug directory is an array of 28-byte entries with it at 4.
+    for (uint32_t d : {0u, kResourceDirectory}) {
+        const uint32_t rva = h.DirectoryRva(f, d);
+        const size_t at = rva ? h.Offset(rva, 8) : SIZE_MAX;
+        if (at != SIZE_MAX) Put32(f, at + 4, time);
+    }
+    const uint32_t debugRva = h.DirectoryRva(f, 6), debugSize = h.DirectorySize(f, 6);
+    for (uint32_t i = 0; debugRva && i + 28 <= debugSize; i += 28) {
+        const size_t at = h.Offset(debugRva + i, 28);
+        if (at != SIZE_MAX) Put32(f, at + 4, time);
+    }
+    Put32(f, h.optional + 64, Checksum(f, h.optional + 64));
+    return true;
+}
+
 bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const ResourceId& name,
                  const std::vector<uint8_t>& data, std::string* error, std::string* note) {
     std::vector<uint8_t>& f = *filePtr;
@@ -362,7 +390,8 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
     bool inPlace = current && current->virtualAddress == oldRva;
     uint32_t rawCursor = current ? current->rawPointer + current->rawSize : 0;
     for (const Section* m : movers) {
-        inPlace &= !std::strcmp(m->name, ".reloc") && m->rawPointer == rawCursor;
+        // ld leaves a section's raw size unaligned; the next one starts aligned.
+        inPlace &= !std::strcmp(m->name, ".reloc") && m->rawPointer == AlignUp(rawCursor, h.fileAlignment);
         rawCursor = m->rawPointer + m->rawSize;
     }
     inPlace &= rawCursor == fileEnd;
@@ -372,6 +401,12 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
     inPlace &= current && current->rawPointer >= headersEnd;
 
     std::vector<uint8_t> overlay(f.begin() + std::min<size_t>(fileEnd, f.size()), f.end());
+    // An Authenticode signature (its directory holds a file offset) no longer
+    // matches the edited image: its bytes go with it.
+    const uint32_t signatureAt = h.DirectorySize(f, kSecurityDirectory) ? h.DirectoryRva(f, kSecurityDirectory) : 0,
+                   signatureSize = h.DirectorySize(f, kSecurityDirectory);
+    if (signatureAt >= fileEnd && uint64_t(signatureAt) + signatureSize <= f.size())
+        overlay.erase(overlay.begin() + (signatureAt - fileEnd), overlay.begin() + (signatureAt - fileEnd + signatureSize));
     const uint32_t symbols = Get32(f, h.coff + 8);
     std::vector<uint8_t> out(f.begin(), f.begin() + fileEnd);
     struct Placed {
@@ -466,7 +501,6 @@ bool SetResource(std::vector<uint8_t>* filePtr, const ResourceId& type, const Re
     const int64_t shift = int64_t(out.size()) - int64_t(fileEnd);
     if (symbols >= fileEnd) Put32(out, h.coff + 8, uint32_t(symbols + shift));
     if (h.DirectoryRva(f, kSecurityDirectory)) {
-        // A signature no longer matches the edited image: drop it.
         Put32(out, h.directories + kSecurityDirectory * 8, 0);
         Put32(out, h.directories + kSecurityDirectory * 8 + 4, 0);
         if (note) *note += "; its signature was removed";

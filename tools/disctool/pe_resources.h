@@ -44,11 +44,21 @@ struct ImageInfo {
 bool ReadResources(const std::vector<uint8_t>& file, std::vector<Resource>* resources, std::string* error,
                    ImageInfo* info = nullptr);
 
+// The image carries an Authenticode signature (a certificate table).
+bool IsSigned(const std::vector<uint8_t>& file);
+
+// Sets every time stamp of the image (the file header's, and those of the
+// export, resource and debug directories that carry one) to time and
+// updates the checksum; false for a damaged image or a signed one (the
+// signature would no longer match).
+bool SetTimestamp(std::vector<uint8_t>* file, uint32_t time, std::string* error);
+
 // Sets the data of the resource type/name: every language of it when it
 // exists, a new language-neutral resource otherwise. Every other resource is
 // kept; the resource section is rebuilt and the headers (data directory,
-// section sizes, SizeOfImage, checksum) follow. *note tells how the section
-// was placed.
+// section sizes, SizeOfImage, checksum) follow. A signature is removed, its
+// certificate table too: it would not match the edited image. *note tells
+// how the section was placed and whether a signature was removed.
 bool SetResource(std::vector<uint8_t>* file, const ResourceId& type, const ResourceId& name,
                  const std::vector<uint8_t>& data, std::string* error, std::string* note = nullptr);
 

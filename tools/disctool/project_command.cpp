@@ -5,17 +5,22 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <iterator>
 
 #include "core/binary_buffer.h"
 #include "core/exceptions.h"
 #include "core/package_writer.h"
+#include "tools/disctool/ansi_text.h"
 #include "tools/disctool/commands.h"
 #include "tools/disctool/pack_progress.h"
 #include "tools/disctool/pe_resources.h"
+#include "tools/disctool/program_resources.h"
 #include "tools/disctool/project.h"
+#include "tools/disctool/signing.h"
 
 namespace fs = std::filesystem;
 
@@ -46,15 +51,23 @@ const char kCheckUsage[] =
 const char kBuildUsage[] =
     "usage: disctool project build PROJECT -o DISC [--runtime SETUP.EXE | --no-runtime]\n"
     "                              [--method none|lzss|bzip2|best] [--block-size N] [--threads N]\n"
+    "                              [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]]\n"
     "\n"
     "Writes the disc folder DISC: Setup.exe (the runtime with the project tree as its\n"
-    "resource VGF 157), Setup.pac (the payload and the PackageFolder files), autorun.inf,\n"
+    "resource VGF 157, a manifest with the project's ExecutionLevel and a version resource),\n"
+    "Setup.pac (the payload and the PackageFolder files), autorun.inf,\n"
     "dsetup.dll (found next to the runtime, unless the project's Disc folder brings one) and\n"
     "the files of the project's Disc folder.\n"
     "\n"
     "The runtime is --runtime, or else build/win32/bin/Setup.exe of this source tree, or\n"
     "Setup.exe next to disctool. With --no-runtime no Setup.exe is written: the project tree\n"
     "goes to DISC/project.vgf instead, for tools and tests that need no Windows program.\n"
+    "\n"
+    "With --sign the disc's programs get an Authenticode signature (osslsigncode, SHA-256):\n"
+    "the uninstaller before it goes into Setup.exe, Setup.exe once every resource is in place,\n"
+    "and dsetup.dll when it is the runtime's own. The password of CERT.pfx is the first line\n"
+    "of FILE; --timestamp names an Authenticode time-stamping server (without one a signature\n"
+    "is valid only while the certificate is).\n"
     "\n"
     "The folder is assembled next to DISC and put in place only when complete; an existing\n"
     "DISC is replaced only when it is empty or a disc folder (holds Setup.pac or autorun.inf).\n"
@@ -100,7 +113,7 @@ bool WriteFileBytes(const fs::path& path, const void* data, size_t size) {
 // Options shared by the subcommands: positional arguments and "-o".
 struct Args {
     std::vector<std::string> positional;
-    std::string output, runtime, package;
+    std::string output, runtime, package, sign, signPasswordFile, timestamp;
     bool noRuntime = false, noWarnings = false;
     core::PackOptions pack;
     bool Parse(int argc, char** argv, const char* usage) {
@@ -118,6 +131,12 @@ struct Args {
                 if (!value(&runtime)) return false;
             } else if (a == "--package") {
                 if (!value(&package)) return false;
+            } else if (a == "--sign") {
+                if (!value(&sign)) return false;
+            } else if (a == "--sign-password-file") {
+                if (!value(&signPasswordFile)) return false;
+            } else if (a == "--timestamp") {
+                if (!value(&timestamp)) return false;
             } else if (a == "--no-runtime") {
                 noRuntime = true;
             } else if (a == "--no-warnings") {
@@ -193,6 +212,9 @@ int Build(int argc, char** argv) {
     if (!args.Parse(argc, argv, kBuildUsage)) return 2;
     if (args.positional.size() != 1 || args.output.empty()) return Usage(kBuildUsage);
     if (args.noRuntime && !args.runtime.empty()) return Fail("--runtime and --no-runtime exclude each other"), 2;
+    if (args.sign.empty() && (!args.signPasswordFile.empty() || !args.timestamp.empty()))
+        return Fail("--sign-password-file and --timestamp go with --sign"), 2;
+    if (!args.sign.empty() && args.noRuntime) return Fail("--sign needs a runtime: there is nothing to sign"), 2;
 
     const fs::path disc = fs::absolute(args.output).lexically_normal();
     std::error_code ec;
@@ -232,11 +254,61 @@ int Build(int argc, char** argv) {
     };
 
     std::string note;
+    // SOURCE_DATE_EPOCH makes the programs' time stamps, and the signing
+    // time, those of the sources instead of the build's.
+    std::optional<uint32_t> epoch;
+    if (const char* e = std::getenv("SOURCE_DATE_EPOCH"); e && *e) {
+        char* end = nullptr;
+        unsigned long long v = std::strtoull(e, &end, 10);
+        if (*end || v > 0xFFFFFFFFull || e[0] == '-')
+            return fail("SOURCE_DATE_EPOCH=%s: not a number of seconds since 1970 that a PE time stamp holds", e);
+        epoch = uint32_t(v);
+    }
+    const bool signing = !args.sign.empty();
+    SignOptions sign{args.sign, args.signPasswordFile, args.timestamp, "", epoch ? int64_t(*epoch) : -1};
+    std::vector<std::string> signedFiles;
+    if (signing && !fs::is_regular_file(args.sign, ec)) return fail("%s: no such certificate file", args.sign);
+    if (!runtime.empty() && pe::IsSigned(exe))
+        std::printf("note: %s is signed; its signature does not cover the disc's Setup.exe and is dropped\n",
+                    runtime.c_str());
     if (!runtime.empty()) {
         std::string why;
         std::vector<uint8_t> tree(treeBytes.Data(), treeBytes.Data() + treeBytes.Size());
         if (!pe::SetResource(&exe, pe::ResourceId::Name("VGF"), pe::ResourceId::Number(157), tree, &why, &note))
             return fail("%s: %s", runtime, why);
+        const ProgramIdentity identity = IdentityOf(project.tree);
+        sign.description = AnsiToUtf8(identity.productName);
+        // The uninstaller is signed before it goes in: Windows checks it on its own when it runs.
+        if (signing || epoch) {
+            std::vector<pe::Resource> resources;
+            pe::ReadResources(exe, &resources, &why);
+            for (pe::Resource& r : resources)
+                if (r.type == pe::ResourceId::Name("EXE") && r.name == pe::ResourceId::Number(153)) {
+                    std::string unstamped;  // an uninstaller that is no program stays as it is
+                    if (epoch) pe::SetTimestamp(&r.data, *epoch, &unstamped);
+                    if (signing) {
+                        if (!SignProgram(&r.data, sign, work.string(), &why))
+                            return fail("%s: the uninstaller: %s", runtime, why);
+                        signedFiles.push_back("the uninstaller in Setup.exe");
+                    }
+                    if (!pe::SetResource(&exe, r.type, r.name, r.data, &why)) return fail("%s: %s", runtime, why);
+                    break;
+                }
+        }
+        // The manifest (RT_MANIFEST 1) with the project's UAC level.
+        const std::string manifest = ProgramManifest("Setup", identity.executionLevel);
+        if (!pe::SetResource(&exe, pe::ResourceId::Number(24), pe::ResourceId::Number(1),
+                             std::vector<uint8_t>(manifest.begin(), manifest.end()), &why))
+            return fail("%s: %s", runtime, why);
+        // The version resource (RT_VERSION 1) that Explorer's Details and the programs list show.
+        if (!pe::SetResource(&exe, pe::ResourceId::Number(16), pe::ResourceId::Number(1), VersionResource(identity),
+                             &why))
+            return fail("%s: %s", runtime, why);
+        if (epoch && !pe::SetTimestamp(&exe, *epoch, &why)) return fail("%s: %s", runtime, why);
+        if (signing) {
+            if (!SignProgram(&exe, sign, work.string(), &why)) return fail("%s: %s", (work / "Setup.exe").string(), why);
+            signedFiles.push_back("Setup.exe");
+        }
         if (!WriteFileBytes(work / "Setup.exe", exe.data(), exe.size())) return fail("%s: cannot be written", (work / "Setup.exe").string());
     } else if (!WriteFileBytes(work / "project.vgf", treeBytes.Data(), treeBytes.Size())) {
         return fail("%s: cannot be written", (work / "project.vgf").string());
@@ -269,7 +341,17 @@ int Build(int argc, char** argv) {
     if (!project.bringsDsetup) {
         fs::path dsetup = runtime.empty() ? fs::path() : fs::path(runtime).parent_path() / "dsetup.dll";
         if (!runtime.empty() && fs::is_regular_file(dsetup, ec)) {
-            if (!fs::copy_file(dsetup, work / "dsetup.dll", ec)) return fail("%s: cannot be copied (%s)", dsetup.string(), ec.message());
+            std::vector<uint8_t> dll;
+            if (!ReadFileBytes(dsetup.string(), &dll)) return fail("%s: cannot be read", dsetup.string());
+            std::string why;
+            if (epoch && !pe::IsSigned(dll) && !pe::SetTimestamp(&dll, *epoch, &why))
+                return fail("%s: %s", dsetup.string(), why);
+            if (signing) {
+                if (!SignProgram(&dll, sign, work.string(), &why)) return fail("%s: %s", dsetup.string(), why);
+                signedFiles.push_back("dsetup.dll");
+            }
+            if (!WriteFileBytes(work / "dsetup.dll", dll.data(), dll.size()))
+                return fail("%s: cannot be written", (work / "dsetup.dll").string());
         } else if (!runtime.empty()) {
             dsetupNote = "no dsetup.dll next to the runtime: the disc relies on the system's";
         }
@@ -287,9 +369,14 @@ int Build(int argc, char** argv) {
     if (hadOld) fs::remove_all(old, ec);
 
     std::printf("%s: disc folder written\n", disc.string().c_str());
-    if (!runtime.empty())
+    if (!runtime.empty()) {
         std::printf("  Setup.exe    %s with the project tree (%u bytes) as resource VGF 157; %s\n", runtime.c_str(),
                     treeBytes.Size(), note.c_str());
+        const ProgramIdentity id = IdentityOf(project.tree);
+        std::printf("               its manifest asks for %s; version %s of %s by %s\n", id.executionLevel.c_str(),
+                    id.version.c_str(), AnsiToUtf8(id.productName).c_str(),
+                    id.publisher.empty() ? "(no Publisher)" : AnsiToUtf8(id.publisher).c_str());
+    }
     else
         std::printf("  project.vgf  the project tree (%u bytes); Setup.exe was NOT produced (--no-runtime)\n",
                     treeBytes.Size());
@@ -298,6 +385,12 @@ int Build(int argc, char** argv) {
     std::printf("  autorun.inf\n");
     if (!project.discFiles.empty()) std::printf("  %zu files from the project's Disc folder\n", project.discFiles.size());
     if (!dsetupNote.empty()) std::printf("  note: %s\n", dsetupNote.c_str());
+    if (signing) {
+        std::string list;
+        for (const std::string& f : signedFiles) list += (list.empty() ? "" : ", ") + f;
+        std::printf("  signed with %s: %s%s\n", args.sign.c_str(), list.c_str(),
+                    args.timestamp.empty() ? " (no time stamp)" : "");
+    }
     return 0;
 }
 

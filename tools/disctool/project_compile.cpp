@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "tools/disctool/ansi_text.h"
 #include "tools/disctool/png_io.h"
+#include "tools/disctool/program_resources.h"
 #include "tools/disctool/project.h"
 
 namespace fs = std::filesystem;
@@ -401,6 +402,14 @@ void Compiler::Settings(const Map& root) {
     if (const DataValue* v = tree.FindValue("ApplicationName")) {
         out_->label = v->Text();
     }
+    if (const DataValue* v = tree.FindValue("ExecutionLevel")) {
+        const char* const* l = kExecutionLevels;
+        if (std::strcmp(v->Text(), l[0]) && std::strcmp(v->Text(), l[1]) && std::strcmp(v->Text(), l[2]))
+            Error(root["ExecutionLevel"], "ExecutionLevel must be %s, %s or %s", l[0], l[1], l[2]);
+    }
+    uint16_t parts[4];
+    if (const DataValue* v = tree.FindValue("Version"); v && !ParseFileVersion(v->Text(), parts))
+        Error(root["Version"], "Version must be one to four numbers from 0 to 65535 with dots between (1.2.3)");
 }
 
 bool Compiler::TypedRecord(const YAML::Node& n, const std::vector<TypeSpec>& table, const char* what,

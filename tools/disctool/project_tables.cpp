@@ -94,6 +94,11 @@ const std::vector<SettingSpec>& RootSettings() {
         {"LoopIntroSound", S::Bool, false},     {"IntroSound", S::Sound, false},
         {"ShowLicense", S::Bool, false},        {"License", S::LongText, false},
         {"ShowRegistration", S::Bool, false},
+        // Written into Setup.exe's manifest and version resource, not read
+        // by the runtime.
+        {"ExecutionLevel", S::Text, false}, {"Publisher", S::Text, false},
+        {"Version", S::Text, false},        {"Description", S::Text, false},
+        {"Copyright", S::Text, false},
     };
     return table;
 }
