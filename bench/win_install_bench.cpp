@@ -60,7 +60,8 @@ int main() {
         int kind = i % 3;
         for (size_t k = 0; k < size;) {
             if (kind == 0) {
-                bytes[k++] = uint8_t(rng() % 16 == 0 ? rng() : (k & 0xFF) ^ 0x90);
+                bytes[k] = uint8_t(rng() % 16 == 0 ? rng() : (k & 0xFF) ^ 0x90);
+                ++k;
             } else if (kind == 1) {
                 for (const char* w = words[rng() % 8]; *w && k < size; ++w) bytes[k++] = uint8_t(*w);
             } else {
