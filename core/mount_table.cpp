@@ -34,6 +34,12 @@ FileSystem* MountTable::Mount(const char* path, const char* type, bool flag) {
     return fileSystems_.back().get();
 }
 
+FileSystem* MountTable::Add(std::unique_ptr<FileSystem> fileSystem) {
+    if (!fileSystem) return nullptr;
+    fileSystems_.push_back(std::move(fileSystem));
+    return fileSystems_.back().get();
+}
+
 bool MountTable::Unmount(FileSystem* fileSystem) {
     for (auto it = fileSystems_.begin(); it != fileSystems_.end(); ++it) {
         if (it->get() != fileSystem) continue;

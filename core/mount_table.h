@@ -22,6 +22,9 @@ public:
     // On an empty table the defaults are mounted first: the internal
     // resources, then the current directory.
     std::unique_ptr<Stream> Open(const char* name, bool create, bool readWrite);
+    // Appends a file system that is mounted already (one of another kind
+    // than the three, such as a test's); returns it, or null for null.
+    FileSystem* Add(std::unique_ptr<FileSystem> fileSystem);
 
     const std::vector<std::unique_ptr<FileSystem>>& FileSystems() const { return fileSystems_; }
 

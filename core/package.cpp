@@ -289,10 +289,11 @@ PackageStream::PackageStream(std::shared_ptr<detail::PackageState> package, cons
 
 PackageStream::~PackageStream() { Close(); }
 
-void PackageStream::Close() {
-    if (handle_) handle_->Close();
+bool PackageStream::Close() {
+    bool ok = !handle_ || handle_->Close();
     handle_.reset();
     if (package_->lastReader == this) package_->lastReader = nullptr;
+    return ok;
 }
 
 bool PackageStream::Seek(int64_t offset, int origin) {

@@ -17,8 +17,16 @@ public:
     virtual ~Stream() = default;
 
     // Releases the underlying handle; the object itself is freed by its owner.
-    // Idempotent, and done by the destructor too.
-    virtual void Close() {}
+    // Idempotent, and done by the destructor too. False when releasing the
+    // handle failed (for a written file: what was written may not be complete).
+    virtual bool Close() { return true; }
+    // Closes the stream and removes the file it was writing, for a write that
+    // failed and must not leave a partial file behind. False when the stream
+    // has no file it could remove, or the removal failed.
+    virtual bool Discard() {
+        Close();
+        return false;
+    }
     virtual uint64_t Read(void* destination, uint64_t count) = 0;
     virtual uint64_t Write(const void* source, uint64_t count) = 0;
     // Reads one line into destination (capacity bytes, always NUL-terminated):

@@ -209,11 +209,8 @@ bool DataGroup::Load(const char* path, TreeReadError* error) {
 bool DataGroup::Save(const char* path) const {
     BinaryBuffer buffer;
     if (!WriteTo(buffer)) return false;
-    std::unique_ptr<Stream> stream = OpenForWriting(path);
-    if (!stream) return false;
-    bool complete = stream->Write(buffer.Data(), buffer.Size()) == buffer.Size();
-    stream->Close();
-    return complete;
+    // A short write or failed close is false and leaves no partial file.
+    return buffer.SaveToFile(path);
 }
 
 }  // namespace core
