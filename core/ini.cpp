@@ -263,7 +263,12 @@ public:
         groupKeyword_ = compiled_ ? kCompiledGroup : kGroupKeyword;
         std::string line;
         while (!stream_.IsEOF()) {
+            // A read that does not move the stream (a read error such as a
+            // damaged sector, or a stream that cannot go on) ends the file:
+            // reading again would give the same nothing forever.
+            const uint64_t before = stream_.Tell();
             if (!(compiled_ ? ReadCompiledLine(&line) : ReadTextLine(&line))) break;
+            if (stream_.Tell() <= before) break;
             for (int pass = 0; pass < kIniMacroPasses && Expand(&line); ++pass) {
             }
             Statements(line);
@@ -427,13 +432,13 @@ bool CompileIni(std::string_view text, std::vector<uint8_t>* out, std::string* e
     const IniCipher& cipher = IniCipher::Get();
     while (start < text.size()) {
         ++lineNumber;
-        // Lines end at a carriage return (the byte after it is skipped) or,
+        // Lines end at a carriage return (a line feed after it is skipped) or,
         // as the file reader does, at a NUL.
         size_t end = start;
         while (end < text.size() && text[end] != '\r' && text[end] != '\0') ++end;
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (end < text.size() && text[end] == '\r') ++start;
+        if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
         if (line.size() > kIniLineLimit) {
             *error = LineError(lineNumber, "is longer than 2047 bytes");
             return false;

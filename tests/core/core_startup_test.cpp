@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 
 #include "core/core_startup.h"
+#include "core/mount_table.h"
 #include "core/package_writer.h"
 #include "test_util.h"
 
@@ -102,4 +107,19 @@ TEST_F(CoreStartup, PluginsAndTheirIniFiles) {
     // A plug-in whose ini file cannot be read fails the start-up.
     testutil::WriteFile(dir_.File("Tessor.ini"), "Group PluginManager\r\n{\r\nGone = missing.ini\r\n}\r\n");
     EXPECT_FALSE(GetCore().Init(nullptr, nullptr, "Setup.exe"));
+}
+
+// A Tessor.ini whose last byte is a carriage return once made Init loop
+// forever before any window appeared: the file stream's line reader seeked
+// past the end to skip the line feed.
+TEST_F(CoreStartup, TessorIniEndingInACarriageReturn) {
+    std::filesystem::create_directories(dir_.Path() / "Data");
+    testutil::WriteFile(dir_.File("Tessor.ini"), "Group FileSystems\r\n{\r\nData = Data\r\n}\r");
+    auto init = std::async(std::launch::async, [] { return GetCore().Init(nullptr, nullptr, "Setup.exe"); });
+    if (init.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: Core::Init did not end within 20 s\n");
+        std::_Exit(1);
+    }
+    EXPECT_TRUE(init.get());
+    EXPECT_EQ(Types(), (std::vector<std::string>{"Resource", "Physical", "Physical"}));
 }
