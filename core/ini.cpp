@@ -43,6 +43,14 @@ void IniGroup::Clear() {
     children_.clear();
 }
 
+bool IniGroup::Holds(const IniEntry* entry) const {
+    for (const auto& e : entries_)
+        if (e.get() == entry) return true;
+    for (const auto& child : children_)
+        if (child->Holds(entry)) return true;
+    return false;
+}
+
 IniGroup* IniGroup::FindChild(std::string_view name) {
     for (auto& child : children_)
         if (EqualsNoCase(child->name_, name)) return child.get();
@@ -354,6 +362,10 @@ private:
                 if (EqualsNoCase(token.text, "from")) {
                     if (!NextIniToken(line, &pos, &token)) return;
                     IniGroup* child = current_->GetOrCreateGroup(pending_);
+                    // The inclusion first clears the child: an entry of this
+                    // line that lives in it (such as "Child/key") goes with
+                    // it, and later keys of the line have no entry to go to.
+                    if (currentEntry_ && child->Holds(currentEntry_)) currentEntry_ = nullptr;
                     // Nested inclusions stop at a fixed depth, so a file that
                     // includes itself cannot recurse without end.
                     if (depth_ + 1 < kIniIncludeDepth) child->ParseAt(token.text.c_str(), nullptr, depth_ + 1);

@@ -72,6 +72,8 @@ public:
 private:
     friend class IniParser;
     IniGroup* FindChild(std::string_view name);
+    // Whether entry belongs to this group or to a group below it.
+    bool Holds(const IniEntry* entry) const;
     // The group that holds the last component of path (creating groups when
     // asked), and that component.
     IniGroup* Walk(std::string_view path, bool create, std::string_view* last);

@@ -351,3 +351,37 @@ TEST(Ini, EveryReadFailureEnds) {
         if (bad == compiled.size()) { EXPECT_EQ(ini.GetEntryString("G/x"), "2"); }
     }
 }
+
+// A line that sets an entry inside a group and then includes that group from
+// a file: the inclusion clears the group, entry and all, so the keys after it
+// on the line have no entry to become attributes of (they once wrote to the
+// freed entry).
+TEST(Ini, InclusionOfTheGroupThatHoldsTheLinesEntry) {
+    testutil::TempFolder dir("iniinclude");
+    testutil::WriteFile(dir.File("more.ini"), "Inner = 1\r\n");
+    const std::string more = "\"" + dir.File("more.ini") + "\"";
+    struct Case {
+        std::string text;
+        const char* expected;
+    } cases[] = {
+        // The entry lives in the included group: it goes, its attributes too.
+        {"Child/key = 1 Group Child from nowhere.ini attr = 2\r\n", "{:{Child:}}"},
+        {"Child/key = 1 Group Child from " + more + " attr = 2 more\r\n", "{:{Child:Inner=1;}}"},
+        // Deeper below the included group.
+        {"Child/Sub/key = 1 Group Child from " + more + " attr = 2\r\n", "{:{Child:Inner=1;}}"},
+        // The entry lives elsewhere: it keeps its attributes.
+        {"key = 1 Group Child from " + more + " attr = 2\r\n", "{:key=1,attr=2;{Child:Inner=1;}}"},
+        {"Other/key = 1 Group Child from nowhere.ini attr = 2\r\n", "{:{Other:key=1,attr=2;}{Child:}}"},
+        // Inside the group's braces, including a child of it.
+        {"Group G\r\n{\r\nC/k = 1 Group C from " + more + " a = 2\r\nb = 3\r\n}\r\n",
+         "{:{G:b=3;{C:Inner=1;}}}"},
+    };
+    UnmountAll();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        IniFile ini;
+        ParseText(ini, cases[i].text);
+        EXPECT_EQ(Describe(ini), cases[i].expected);
+    }
+    UnmountAll();
+}
