@@ -331,11 +331,19 @@ private:
             }
             size_t close = line->find(']', i + 1);
             size_t end = close == std::string::npos ? line->size() : close;
-            if (const std::string* value = FindMacro(std::string_view(*line).substr(i + 1, end - i - 1))) {
+            std::string_view name = std::string_view(*line).substr(i + 1, end - i - 1);
+            size_t next = close == std::string::npos ? end : close + 1;
+            if (const std::string* value = FindMacro(name)) {
                 out += *value;
                 changed = true;
+            } else if (!name.empty() && name[0] == '$') {
+                // Names that begin with "$" are the core's own tokens, which
+                // a later step replaces (the mount paths' "[$CurrentDir]" and
+                // "[$$$DEFAULT$$$]"): unless a macro of that name exists, the
+                // reference stays as written instead of vanishing.
+                out.append(*line, i, next - i);
             }
-            i = close == std::string::npos ? end : close + 1;
+            i = next;
         }
         if (out.size() > kIniLineLimit) out.resize(kIniLineLimit);
         *line = std::move(out);

@@ -385,3 +385,22 @@ TEST(Ini, InclusionOfTheGroupThatHoldsTheLinesEntry) {
     }
     UnmountAll();
 }
+
+// References whose name begins with "$" are the core's own tokens (the mount
+// paths' "[$CurrentDir]" and "[$$$DEFAULT$$$]", replaced when a file system
+// is mounted): unless a macro of that name exists they stay as written, so
+// that a Tessor.ini can name "[$$$DEFAULT$$$]\Data". Other undefined
+// references still vanish.
+TEST(Ini, CoreTokensSurviveMacroExpansion) {
+    IniFile ini;
+    ParseText(ini,
+              "Data = \"[$$$DEFAULT$$$]\\Data\"\r\n"
+              "Here = [$CurrentDir]\\x[NOPE]\r\n"
+              "Open = \"[$unclosed\"\r\n"
+              "Macro $Mine \"mine\"\r\n"
+              "Own = [$mine]\r\n");
+    EXPECT_EQ(ini.GetEntryString("Data"), "[$$$DEFAULT$$$]\\Data");
+    EXPECT_EQ(ini.GetEntryString("Here"), "[$CurrentDir]\\x");
+    EXPECT_EQ(ini.GetEntryString("Open"), "[$unclosed");
+    EXPECT_EQ(ini.GetEntryString("Own"), "mine");
+}
