@@ -87,12 +87,14 @@ public:
         }
         case kVtGroup: {
             if (!Enter(depth)) return false;
-            DataGroup inner;
+            // Read straight into the value's own group, so that it keeps the
+            // record's name (and nothing is copied level by level).
+            value.SetGroup(DataGroup());
+            DataGroup& inner = *value.Group();
             // The inner group's own result is not examined, as the format has
             // always done; only faults that stop reading (truncation, depth) end it.
             std::string earlier = error_ ? error_->reason : std::string();
             bool ok = ReadGroup(inner, depth + 1);
-            value.SetGroup(inner);
             if (ok || stop_) return ok;
             if (error_) error_->reason = earlier;
             return true;
