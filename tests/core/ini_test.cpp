@@ -271,12 +271,25 @@ TEST(Ini, CompiledFormReadsAsTheText) {
     EXPECT_EQ(fromCompiled.GetEntryString("Sub/v"), "in");  // the expanded macro is two tokens
     EXPECT_EQ(fromCompiled.FindEntry("Sub/v")->GetAttribute("sub"), "true");
 
-    // Reading stops at a line of length 0; what came before stays.
-    std::vector<uint8_t> cut(compiled.begin(), compiled.begin() + 4);
-    CompileIni("a = 1\r\n", &cut, &error);
-    IniFile early;
-    ParseBytes(early, cut);
+    // Reading stops at a line of length 0; what came before stays, and the
+    // lines after it are not read. Without the zero length the same bytes
+    // read both lines, so the stop is the length's doing.
+    std::vector<uint8_t> first, second;
+    ASSERT_TRUE(CompileIni("a = 1\r\n", &first, &error)) << error;
+    ASSERT_TRUE(CompileIni("b = 2\r\n", &second, &error)) << error;
+    ASSERT_EQ(std::vector<uint8_t>(first.end() - 2, first.end()), std::vector<uint8_t>({0, 0}));
+    std::vector<uint8_t> stopped = first;  // a, the length 0, then b's line
+    stopped.insert(stopped.end(), second.begin() + 4, second.end());
+    std::vector<uint8_t> joined(first.begin(), first.end() - 2);  // a, then b's line
+    joined.insert(joined.end(), second.begin() + 4, second.end());
+    IniFile early, both;
+    ParseBytes(early, stopped);
+    ParseBytes(both, joined);
     EXPECT_EQ(early.GetEntryString("a"), "1");
+    EXPECT_FALSE(early.HasEntry("b"));
+    EXPECT_EQ(early.EntryCount(), 1u);
+    EXPECT_EQ(both.GetEntryString("a"), "1");
+    EXPECT_EQ(both.GetEntryString("b"), "2");
 
     EXPECT_FALSE(CompileIni("a = \"~\"\"\r\n", &compiled, &error));
     EXPECT_NE(error.find("line 1"), std::string::npos);
