@@ -31,16 +31,14 @@
 
 namespace {
 
-// The temporary file that the file stream reads; one per process.
+// The temporary file that the file stream reads; one name per process, removed after each input.
 const std::string& TemporaryPath() {
     static const std::string path = [] {
         std::error_code ec;
         std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
         if (ec) dir = ".";
         std::string name = "ini_fuzz-" + std::to_string(std::random_device{}()) + ".ini";
-        std::string full = (dir / name).string();
-        std::atexit([] { std::remove(TemporaryPath().c_str()); });
-        return full;
+        return (dir / name).string();
     }();
     return path;
 }
@@ -57,6 +55,8 @@ void ParseThroughFile(core::IniFile& ini, const std::vector<uint8_t>& bytes) {
     ini.Parse("fuzz.ini", stream.get());
     // Reading ended at the end of the file, not somewhere past it.
     if (stream->Tell() > bytes.size()) std::abort();
+    stream->Close();
+    std::remove(path.c_str());  // no file stays behind, whichever way the process ends
 }
 
 // Reads fail from an offset on (nothing read, the position stays), as on a
