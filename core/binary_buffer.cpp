@@ -71,13 +71,16 @@ const uint8_t* CBinaryBufferData::GetData(uint32_t offset, uint32_t count) const
 
 BinaryBuffer::BinaryBuffer() : store_(new CBinaryBufferData()) {}
 
-BinaryBuffer::BinaryBuffer(const BinaryBuffer& other) : store_(other.store_), length_(other.store_->size) {
-    store_->AddRef();
+BinaryBuffer::BinaryBuffer(const BinaryBuffer& other) : store_(other.store_), length_(other.Size()) {
+    if (store_) store_->AddRef();
 }
 
 BinaryBuffer::BinaryBuffer(BinaryBuffer&& other) noexcept
     : store_(other.store_), readPosition_(other.readPosition_), length_(other.length_) {
+    // The moved-from handle is empty, without a store until it is written to.
     other.store_ = nullptr;
+    other.readPosition_ = 0;
+    other.length_ = 0;
 }
 
 BinaryBuffer::BinaryBuffer(const void* bytes, uint32_t count, bool wrap)
@@ -89,11 +92,11 @@ BinaryBuffer::~BinaryBuffer() {
 
 BinaryBuffer& BinaryBuffer::operator=(const BinaryBuffer& other) {
     if (this == &other) return *this;
-    other.store_->AddRef();
+    if (other.store_) other.store_->AddRef();
     if (store_) store_->Release();
     store_ = other.store_;
     readPosition_ = 0;
-    length_ = store_->size;
+    length_ = Size();
     return *this;
 }
 
@@ -104,6 +107,8 @@ BinaryBuffer& BinaryBuffer::operator=(BinaryBuffer&& other) noexcept {
     readPosition_ = other.readPosition_;
     length_ = other.length_;
     other.store_ = nullptr;
+    other.readPosition_ = 0;
+    other.length_ = 0;
     return *this;
 }
 
@@ -115,14 +120,19 @@ void BinaryBuffer::Clear() {
     length_ = 0;
 }
 
+CBinaryBufferData& BinaryBuffer::Writable() {
+    if (!store_) store_ = new CBinaryBufferData();
+    return *store_;
+}
+
 bool BinaryBuffer::AppendBytes(const void* bytes, uint32_t count) {
-    if (!store_->Append(bytes, count)) return false;
+    if (!Writable().Append(bytes, count)) return false;
     length_ += count;
     return true;
 }
 
 uint8_t* BinaryBuffer::AppendSpace(uint32_t count) {
-    uint8_t* at = store_->Extend(count);
+    uint8_t* at = Writable().Extend(count);
     if (at) length_ += count;
     return at;
 }
@@ -149,6 +159,10 @@ bool BinaryBuffer::AppendString(std::string_view text) {
 }
 
 const uint8_t* BinaryBuffer::ReadSpan(uint32_t count) {
+    if (!store_) {
+        if (readPosition_ != 0 || count != 0) throw HException(kBufferOverrunMessage);
+        return nullptr;
+    }
     const uint8_t* p = store_->GetData(readPosition_, count);
     readPosition_ += count;
     return p;
@@ -172,8 +186,12 @@ void BinaryBuffer::ReadBytes(void* destination, uint32_t count) {
 }
 
 std::string BinaryBuffer::ReadString() {
-    const uint8_t* start = store_->GetData(readPosition_, 0);
-    const void* nul = std::memchr(start, 0, Remaining());
+    // An empty store has no bytes at all (its data may be null): there is no
+    // NUL to find, and memchr must not see a null pointer.
+    uint32_t left = Remaining();
+    if (left == 0) throw HException(kBufferOverrunMessage);
+    const uint8_t* start = store_->GetData(readPosition_, left);
+    const void* nul = std::memchr(start, 0, left);
     if (!nul) throw HException(kBufferOverrunMessage);
     uint32_t n = uint32_t(static_cast<const uint8_t*>(nul) - start);
     readPosition_ += n + 1;
@@ -199,8 +217,18 @@ bool BinaryBuffer::LoadFromFile(const char* path) {
 bool BinaryBuffer::SaveToFile(const char* path) const {
     std::unique_ptr<Stream> stream = OpenForWriting(path);
     if (!stream) return false;
-    if (Size()) stream->Write(Data(), Size());
-    stream->Close();
+    // A short write (a full disc) or a failed close leaves a file that is not
+    // what was asked for: it is removed, so that no truncated file stays
+    // behind looking like a good one.
+    bool complete = Size() == 0 || stream->Write(Data(), Size()) == Size();
+    if (!complete) {
+        stream->Discard();
+        return false;
+    }
+    if (!stream->Close()) {
+        stream->Discard();
+        return false;
+    }
     return true;
 }
 

@@ -50,10 +50,12 @@ public:
     // Releases the store and takes a new empty one.
     void Clear();
 
-    const uint8_t* Data() const { return store_->data; }
-    uint8_t* MutableData() { return store_->external ? nullptr : store_->data; }
-    uint32_t Size() const { return store_->size; }
-    bool IsExternal() const { return store_->external; }
+    // A moved-from handle has no store: it reads as empty and takes a new
+    // store on its first append.
+    const uint8_t* Data() const { return store_ ? store_->data : nullptr; }
+    uint8_t* MutableData() { return store_ && !store_->external ? store_->data : nullptr; }
+    uint32_t Size() const { return store_ ? store_->size : 0; }
+    bool IsExternal() const { return store_ && store_->external; }
     const CBinaryBufferData* Store() const { return store_; }
 
     bool AppendU8(uint8_t v);
@@ -81,11 +83,16 @@ public:
     uint32_t Remaining() const { return readPosition_ < Size() ? Size() - readPosition_ : 0; }
     uint32_t Length() const { return length_; }
 
-    // Whole-file transfer through the mount table.
+    // Whole-file transfer through the mount table. SaveToFile is true only
+    // when every byte was written and the file closed cleanly; otherwise the
+    // partial file is removed.
     bool LoadFromFile(const char* path);
     bool SaveToFile(const char* path) const;
 
 private:
+    // The store, made when a moved-from handle is written to.
+    CBinaryBufferData& Writable();
+
     CBinaryBufferData* store_;
     uint32_t readPosition_ = 0;
     uint32_t length_ = 0;

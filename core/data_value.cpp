@@ -141,7 +141,10 @@ void DataValue::SetList(List&& list) {
 }
 
 void DataValue::SetGroup(const DataGroup& group) {
+    // A deep copy that keeps the group's name (a copy-constructed group has
+    // none): a copied value, and the record written from it, are the same.
     auto* g = new DataGroup(group);
+    g->SetName(group.Name());
     Release();
     group_ = g;
     type_ = kVtGroup;

@@ -54,7 +54,7 @@ public:
     explicit DataValue(uint32_t number);  // code 4
     explicit DataValue(bool flag);        // code 9
     explicit DataValue(const List& list);
-    explicit DataValue(const DataGroup& group);
+    explicit DataValue(const DataGroup& group);  // code 17: a deep copy, name kept
     explicit DataValue(const BinaryBuffer& binary);
     ~DataValue();
 
@@ -77,6 +77,7 @@ public:
     void SetRecord(uint32_t code, const uint8_t* bytes);
     void SetList(const List& list);
     void SetList(List&& list);
+    // A deep copy of the group, with its name and without a parent.
     void SetGroup(const DataGroup& group);
     void SetGuid(const CQmGUID& guid);
     // A code above 18: the code alone, no payload.

@@ -43,6 +43,14 @@ void IniGroup::Clear() {
     children_.clear();
 }
 
+bool IniGroup::Holds(const IniEntry* entry) const {
+    for (const auto& e : entries_)
+        if (e.get() == entry) return true;
+    for (const auto& child : children_)
+        if (child->Holds(entry)) return true;
+    return false;
+}
+
 IniGroup* IniGroup::FindChild(std::string_view name) {
     for (auto& child : children_)
         if (EqualsNoCase(child->name_, name)) return child.get();
@@ -263,7 +271,12 @@ public:
         groupKeyword_ = compiled_ ? kCompiledGroup : kGroupKeyword;
         std::string line;
         while (!stream_.IsEOF()) {
+            // A read that does not move the stream (a read error such as a
+            // damaged sector, or a stream that cannot go on) ends the file:
+            // reading again would give the same nothing forever.
+            const uint64_t before = stream_.Tell();
             if (!(compiled_ ? ReadCompiledLine(&line) : ReadTextLine(&line))) break;
+            if (stream_.Tell() <= before) break;
             for (int pass = 0; pass < kIniMacroPasses && Expand(&line); ++pass) {
             }
             Statements(line);
@@ -318,11 +331,19 @@ private:
             }
             size_t close = line->find(']', i + 1);
             size_t end = close == std::string::npos ? line->size() : close;
-            if (const std::string* value = FindMacro(std::string_view(*line).substr(i + 1, end - i - 1))) {
+            std::string_view name = std::string_view(*line).substr(i + 1, end - i - 1);
+            size_t next = close == std::string::npos ? end : close + 1;
+            if (const std::string* value = FindMacro(name)) {
                 out += *value;
                 changed = true;
+            } else if (!name.empty() && name[0] == '$') {
+                // Names that begin with "$" are the core's own tokens, which
+                // a later step replaces (the mount paths' "[$CurrentDir]" and
+                // "[$$$DEFAULT$$$]"): unless a macro of that name exists, the
+                // reference stays as written instead of vanishing.
+                out.append(*line, i, next - i);
             }
-            i = close == std::string::npos ? end : close + 1;
+            i = next;
         }
         if (out.size() > kIniLineLimit) out.resize(kIniLineLimit);
         *line = std::move(out);
@@ -349,6 +370,10 @@ private:
                 if (EqualsNoCase(token.text, "from")) {
                     if (!NextIniToken(line, &pos, &token)) return;
                     IniGroup* child = current_->GetOrCreateGroup(pending_);
+                    // The inclusion first clears the child: an entry of this
+                    // line that lives in it (such as "Child/key") goes with
+                    // it, and later keys of the line have no entry to go to.
+                    if (currentEntry_ && child->Holds(currentEntry_)) currentEntry_ = nullptr;
                     // Nested inclusions stop at a fixed depth, so a file that
                     // includes itself cannot recurse without end.
                     if (depth_ + 1 < kIniIncludeDepth) child->ParseAt(token.text.c_str(), nullptr, depth_ + 1);
@@ -427,13 +452,13 @@ bool CompileIni(std::string_view text, std::vector<uint8_t>* out, std::string* e
     const IniCipher& cipher = IniCipher::Get();
     while (start < text.size()) {
         ++lineNumber;
-        // Lines end at a carriage return (the byte after it is skipped) or,
+        // Lines end at a carriage return (a line feed after it is skipped) or,
         // as the file reader does, at a NUL.
         size_t end = start;
         while (end < text.size() && text[end] != '\r' && text[end] != '\0') ++end;
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (end < text.size() && text[end] == '\r') ++start;
+        if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
         if (line.size() > kIniLineLimit) {
             *error = LineError(lineNumber, "is longer than 2047 bytes");
             return false;

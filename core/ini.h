@@ -1,6 +1,12 @@
 // Configuration files: groups in braces, entries with a value and key=value
 // attributes, text macros expanded before each line is read, inclusion of
 // other files as groups; in text or compiled (enciphered) form.
+//
+// A reference to an undefined macro vanishes, except one whose name begins
+// with "$": those are the core's own tokens ("[$CurrentDir]" and
+// "[$$$DEFAULT$$$]" of the mount paths), which stay for the mount table.
+// Reading ends at the end of the file and at any read that does not move
+// the stream (a read error), so a damaged file still ends.
 #pragma once
 
 #include <cstdint>
@@ -72,6 +78,8 @@ public:
 private:
     friend class IniParser;
     IniGroup* FindChild(std::string_view name);
+    // Whether entry belongs to this group or to a group below it.
+    bool Holds(const IniEntry* entry) const;
     // The group that holds the last component of path (creating groups when
     // asked), and that component.
     IniGroup* Walk(std::string_view path, bool create, std::string_view* last);

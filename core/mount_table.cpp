@@ -2,10 +2,29 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "core/os/os.h"
 
 namespace core {
+
+namespace {
+
+// Replaces every occurrence of token in text, without scanning the
+// replacements again.
+void ReplaceAll(std::string& text, std::string_view token, std::string_view replacement) {
+    for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + replacement.size()))
+        text.replace(at, token.size(), replacement);
+}
+
+}  // namespace
+
+std::string ExpandMountPath(std::string path) {
+    // "[$$$DEFAULT$$$]" stands for "[$CurrentDir]", wherever either stands.
+    ReplaceAll(path, "[$$$DEFAULT$$$]", "[$CurrentDir]");
+    if (path.find("[$CurrentDir]") != std::string::npos) ReplaceAll(path, "[$CurrentDir]", os::CurrentDirectory());
+    return path;
+}
 
 MountTable& MountTable::Instance() {
     static MountTable table;
@@ -14,10 +33,7 @@ MountTable& MountTable::Instance() {
 
 FileSystem* MountTable::Mount(const char* path, const char* type, bool flag) {
     std::string typeName = (type && *type) ? type : "Physical";
-    std::string where = path ? path : "";
-    if (where == "[$$$DEFAULT$$$]") where = "[$CurrentDir]";
-    if (size_t at = where.find("[$CurrentDir]"); at != std::string::npos)
-        where.replace(at, std::strlen("[$CurrentDir]"), os::CurrentDirectory());
+    std::string where = ExpandMountPath(path ? path : "");
     if (!where.empty()) where = os::FullPathName(where);
 
     std::unique_ptr<FileSystem> fs;
@@ -31,6 +47,12 @@ FileSystem* MountTable::Mount(const char* path, const char* type, bool flag) {
         return nullptr;
     if (!fs->Mount(where, flag)) return nullptr;
     fileSystems_.push_back(std::move(fs));
+    return fileSystems_.back().get();
+}
+
+FileSystem* MountTable::Add(std::unique_ptr<FileSystem> fileSystem) {
+    if (!fileSystem) return nullptr;
+    fileSystems_.push_back(std::move(fileSystem));
     return fileSystems_.back().get();
 }
 

@@ -3,12 +3,17 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/file_systems.h"
 #include "core/stream.h"
 
 namespace core {
+
+// A mount path with its tokens replaced wherever they stand: "[$$$DEFAULT$$$]"
+// by "[$CurrentDir]", and "[$CurrentDir]" by the current directory.
+std::string ExpandMountPath(std::string path);
 
 class MountTable {
 public:
@@ -17,6 +22,9 @@ public:
     // Mounts path as type ("Physical" when null or empty; "Resource",
     // "Virtual"); returns the new file system or null.
     FileSystem* Mount(const char* path, const char* type, bool flag);
+    // Appends a file system that is mounted already (one of another kind
+    // than the three, such as a test's); returns it, or null for null.
+    FileSystem* Add(std::unique_ptr<FileSystem> fileSystem);
     bool Unmount(FileSystem* fileSystem);
     void UnmountAll();
     // On an empty table the defaults are mounted first: the internal

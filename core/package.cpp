@@ -160,7 +160,6 @@ bool Scan(detail::PackageState& st) {
     st.compressed.reset(new uint8_t[st.CompressedCapacity()]);
     st.plain.reset(new uint8_t[st.blockSize]);
 
-    const uint64_t B = st.blockSize;
     uint64_t pos = kPackageHeaderSize;
     for (;;) {
         if (pos == end) break;
@@ -202,12 +201,10 @@ bool Scan(detail::PackageState& st) {
             pos = next;
             continue;
         }
-        // Reading relies on chunk i covering bytes i*B to (i+1)*B of the entry.
-        if (count != (e.size + B - 1) / B) {
-            st.scanStop = "chunk count " + std::to_string(count) + " of the entry" + At(mark) +
-                          " does not match its size " + std::to_string(e.size);
-            break;
-        }
+        // A chunk count other than ceil(size / B) is the entry's own damage:
+        // its tail is where the header says, so the scan goes on to the
+        // entries after it. Reading it stops at its last chunk row and
+        // never reads a row beyond the size.
         std::vector<uint8_t> raw(nameLength + 8 * size_t(count));
         if (!raw.empty() && ReadAt(*file, st.base, tail, raw.data(), raw.size()) != raw.size()) {
             st.scanStop = "entry" + At(mark) + " cannot be read";
@@ -289,10 +286,11 @@ PackageStream::PackageStream(std::shared_ptr<detail::PackageState> package, cons
 
 PackageStream::~PackageStream() { Close(); }
 
-void PackageStream::Close() {
-    if (handle_) handle_->Close();
+bool PackageStream::Close() {
+    bool ok = !handle_ || handle_->Close();
     handle_.reset();
     if (package_->lastReader == this) package_->lastReader = nullptr;
+    return ok;
 }
 
 bool PackageStream::Seek(int64_t offset, int origin) {
@@ -364,7 +362,8 @@ uint64_t PackageStream::Read(void* destination, uint64_t count) {
             // buffer, and those that follow each other in the file in one read.
             uint32_t length = row.stored & ~kStoredPlain;
             if (length == want) {
-                for (size_t next = index + 1; next < entry_->chunks.size(); ++next) {
+                const size_t rows = std::min<size_t>(entry_->chunks.size(), (uint64_t(entry_->size) + B - 1) / B);
+                for (size_t next = index + 1; next < rows; ++next) {
                     const ChunkRow& r = entry_->chunks[next];
                     uint32_t n = ChunkLength(uint32_t(next));
                     bool follows = uint64_t(row.offset) + want == r.offset && (r.stored & ~kStoredPlain) == n;

@@ -126,7 +126,7 @@ public:
                   std::unique_ptr<Stream> handle);
     ~PackageStream() override;
 
-    void Close() override;
+    bool Close() override;
     // Fewer bytes than asked at the end of the entry, and where a chunk cannot
     // be read or decodes short; the position stays after the last good byte.
     uint64_t Read(void* destination, uint64_t count) override;

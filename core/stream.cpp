@@ -12,7 +12,12 @@ uint32_t Stream::ReadLineImpl(char* destination, uint32_t capacity, bool stopAtN
         char c;
         if (Read(&c, 1) == 0) break;
         if (c == '\r') {
-            Seek(1, kSeekCurrent);
+            // The line feed after the carriage return is taken by reading it,
+            // never by seeking: a seek past the end of a file is allowed, and
+            // a stream standing beyond its end would read nothing and never
+            // reach IsEOF again. Any other byte starts the next line.
+            char next;
+            if (Read(&next, 1) == 1 && next != '\n') Seek(-1, kSeekCurrent);
             break;
         }
         if (stopAtNul && c == 0) break;

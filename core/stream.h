@@ -17,21 +17,32 @@ public:
     virtual ~Stream() = default;
 
     // Releases the underlying handle; the object itself is freed by its owner.
-    // Idempotent, and done by the destructor too.
-    virtual void Close() {}
+    // Idempotent, and done by the destructor too. False when releasing the
+    // handle failed (for a written file: what was written may not be complete).
+    virtual bool Close() { return true; }
+    // Closes the stream and removes the file it was writing, for a write that
+    // failed and must not leave a partial file behind. False when the stream
+    // has no file it could remove, or the removal failed.
+    virtual bool Discard() {
+        Close();
+        return false;
+    }
     virtual uint64_t Read(void* destination, uint64_t count) = 0;
     virtual uint64_t Write(const void* source, uint64_t count) = 0;
     // Reads one line into destination (capacity bytes, always NUL-terminated):
-    // up to a carriage return, which is not stored and after which one byte
-    // (the line feed) is skipped, or up to the end. Bytes beyond capacity - 1
-    // are consumed and dropped. Returns the number of bytes stored.
+    // up to a carriage return, which is not stored and after which a line
+    // feed is skipped, or up to the end. Bytes beyond capacity - 1 are
+    // consumed and dropped. Returns the number of bytes stored. Never moves
+    // the position past the end of the stream.
     virtual uint32_t ReadLine(char* destination, uint32_t capacity);
     // Writes the text and a carriage return and line feed; returns the text bytes written.
     virtual uint32_t WriteLine(const char* text);
     virtual bool Seek(int64_t offset, int origin) = 0;
     virtual uint64_t Tell() = 0;
     virtual uint64_t GetSize() = 0;
-    virtual bool IsEOF() { return Tell() == GetSize(); }
+    // A position beyond the end (streams that seek without a range check)
+    // is the end as well.
+    virtual bool IsEOF() { return Tell() >= GetSize(); }
     virtual bool GetFileTime(FileTime* creation, FileTime* lastAccess, FileTime* lastWrite) {
         (void)creation, (void)lastAccess, (void)lastWrite;
         return false;

@@ -87,12 +87,14 @@ public:
         }
         case kVtGroup: {
             if (!Enter(depth)) return false;
-            DataGroup inner;
+            // Read straight into the value's own group, so that it keeps the
+            // record's name (and nothing is copied level by level).
+            value.SetGroup(DataGroup());
+            DataGroup& inner = *value.Group();
             // The inner group's own result is not examined, as the format has
             // always done; only faults that stop reading (truncation, depth) end it.
             std::string earlier = error_ ? error_->reason : std::string();
             bool ok = ReadGroup(inner, depth + 1);
-            value.SetGroup(inner);
             if (ok || stop_) return ok;
             if (error_) error_->reason = earlier;
             return true;
@@ -209,11 +211,8 @@ bool DataGroup::Load(const char* path, TreeReadError* error) {
 bool DataGroup::Save(const char* path) const {
     BinaryBuffer buffer;
     if (!WriteTo(buffer)) return false;
-    std::unique_ptr<Stream> stream = OpenForWriting(path);
-    if (!stream) return false;
-    bool complete = stream->Write(buffer.Data(), buffer.Size()) == buffer.Size();
-    stream->Close();
-    return complete;
+    // A short write or failed close is false and leaves no partial file.
+    return buffer.SaveToFile(path);
 }
 
 }  // namespace core

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "core/stream.h"
 
@@ -18,7 +20,11 @@ public:
     static std::unique_ptr<FileStream> Open(const char* name, FileOpenMode mode, uint32_t flags = 0);
     ~FileStream() override;
 
-    void Close() override;
+    // False when the host reports a failure on closing (a write that it
+    // could not complete); closing an already closed stream is true.
+    bool Close() override;
+    // Closes the handle and deletes the file by the name it was opened with.
+    bool Discard() override;
     uint64_t Read(void* destination, uint64_t count) override;
     uint64_t Write(const void* source, uint64_t count) override;
     // Also ends a line at a NUL byte, which it consumes and does not store.
@@ -29,8 +35,9 @@ public:
     bool GetFileTime(FileTime* creation, FileTime* lastAccess, FileTime* lastWrite) override;
 
 private:
-    explicit FileStream(intptr_t handle) : handle_(handle) {}
+    FileStream(intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
     intptr_t handle_;
+    std::string path_;  // as opened, for Discard
 };
 
 }  // namespace core

@@ -36,16 +36,22 @@ std::unique_ptr<FileStream> FileStream::Open(const char* name, FileOpenMode mode
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<FileStream>(new FileStream(fd));
+    return std::unique_ptr<FileStream>(new FileStream(fd, path));
 }
 
 FileStream::~FileStream() { Close(); }
 
-void FileStream::Close() {
-    if (handle_ >= 0) {
-        ::close(int(handle_));
-        handle_ = -1;
-    }
+bool FileStream::Close() {
+    if (handle_ < 0) return true;
+    // Not retried on EINTR: the descriptor is gone either way.
+    int rc = ::close(int(handle_));
+    handle_ = -1;
+    return rc == 0;
+}
+
+bool FileStream::Discard() {
+    Close();
+    return !path_.empty() && ::unlink(path_.c_str()) == 0;
 }
 
 uint64_t FileStream::Read(void* destination, uint64_t count) {

@@ -39,16 +39,21 @@ std::unique_ptr<FileStream> FileStream::Open(const char* name, FileOpenMode mode
         break;
     }
     if (h == INVALID_HANDLE_VALUE) return nullptr;
-    return std::unique_ptr<FileStream>(new FileStream(reinterpret_cast<intptr_t>(h)));
+    return std::unique_ptr<FileStream>(new FileStream(reinterpret_cast<intptr_t>(h), name));
 }
 
 FileStream::~FileStream() { Close(); }
 
-void FileStream::Close() {
-    if (handle_ != reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {
-        CloseHandle(H(handle_));
-        handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
-    }
+bool FileStream::Close() {
+    if (handle_ == reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) return true;
+    BOOL ok = CloseHandle(H(handle_));
+    handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    return ok != FALSE;
+}
+
+bool FileStream::Discard() {
+    Close();
+    return !path_.empty() && DeleteFileA(path_.c_str()) != FALSE;
 }
 
 uint64_t FileStream::Read(void* destination, uint64_t count) {

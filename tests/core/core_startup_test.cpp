@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 
 #include "core/core_startup.h"
+#include "core/mount_table.h"
 #include "core/package_writer.h"
 #include "test_util.h"
 
@@ -106,4 +111,50 @@ TEST_F(CoreStartup, PluginsAndTheirIniFiles) {
     // A plug-in whose ini file cannot be read fails the start-up.
     testutil::WriteFile(dir_.File("Tessor.ini"), "Group PluginManager\r\n{\r\nGone = missing.ini\r\n}\r\n");
     EXPECT_FALSE(GetCore().Init(nullptr, nullptr, "Setup.exe"));
+}
+
+// "[$$$DEFAULT$$$]" and "[$CurrentDir]" are replaced wherever they stand in
+// a mount path, not only when one of them is the whole path.
+TEST_F(CoreStartup, MountPathTokensWhereverTheyStand) {
+    std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(ExpandMountPath("[$$$DEFAULT$$$]"), cwd);
+    EXPECT_EQ(ExpandMountPath("[$CurrentDir]"), cwd);
+    EXPECT_EQ(ExpandMountPath("[$$$DEFAULT$$$]\\Data"), cwd + "\\Data");
+    EXPECT_EQ(ExpandMountPath("[$CurrentDir]\\a\\[$$$DEFAULT$$$]"), cwd + "\\a\\" + cwd);
+    EXPECT_EQ(ExpandMountPath("x[$CurrentDir][$CurrentDir]"), "x" + cwd + cwd);
+    EXPECT_EQ(ExpandMountPath("Data"), "Data");
+    EXPECT_EQ(ExpandMountPath(""), "");
+
+    std::filesystem::create_directories(dir_.Path() / "Data");
+    testutil::WriteFile(dir_.File("Data/inside.txt"), "in");
+    testutil::WriteFile(dir_.File("Tessor.ini"),
+                        "Group FileSystems\r\n{\r\n"
+                        "Data = \"[$$$DEFAULT$$$]\\Data\"\r\n"
+                        "Missing = \"[$$$DEFAULT$$$]\\Missing\"\r\n"
+                        "}\r\n");
+    ASSERT_TRUE(GetCore().Init(nullptr, nullptr, "Setup.exe"));
+    EXPECT_EQ(Types(), (std::vector<std::string>{"Resource", "Physical", "Physical"}));
+    const auto& mounted = MountTable::Instance().FileSystems();
+    ASSERT_EQ(mounted.size(), 3u);
+    auto* data = static_cast<PhysicalFileSystem*>(mounted[2].get());
+    EXPECT_EQ(std::filesystem::path(data->Root()), std::filesystem::path(cwd) / "Data");
+    // Names that begin with "." resolve against that root.
+    auto stream = mounted[2]->Open(".\\inside.txt", false, false);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->GetSize(), 2u);
+}
+
+// A Tessor.ini whose last byte is a carriage return once made Init loop
+// forever before any window appeared: the file stream's line reader seeked
+// past the end to skip the line feed.
+TEST_F(CoreStartup, TessorIniEndingInACarriageReturn) {
+    std::filesystem::create_directories(dir_.Path() / "Data");
+    testutil::WriteFile(dir_.File("Tessor.ini"), "Group FileSystems\r\n{\r\nData = Data\r\n}\r");
+    auto init = std::async(std::launch::async, [] { return GetCore().Init(nullptr, nullptr, "Setup.exe"); });
+    if (init.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: Core::Init did not end within 20 s\n");
+        std::_Exit(1);
+    }
+    EXPECT_TRUE(init.get());
+    EXPECT_EQ(Types(), (std::vector<std::string>{"Resource", "Physical", "Physical"}));
 }

@@ -158,3 +158,59 @@ TEST(Streams, ResourceStreamSeekRange) {
     EXPECT_EQ(s.WriteLine("x"), 0u);
     EXPECT_FALSE(s.GetFileTime(nullptr, nullptr, nullptr));
 }
+
+// The line reader takes the line feed after a carriage return by reading it:
+// it never moves a stream past its end, where a file stream (which lets a
+// seek pass the end) would read nothing and never come to IsEOF.
+TEST(Streams, ReadLineNeverPassesTheEnd) {
+    testutil::TempFolder dir("crlines");
+    struct Case {
+        std::string content;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\r", {"a"}},
+        {"\r", {""}},
+        {"a\r\n", {"a"}},
+        {"a\rb\r\n", {"a", "b"}},  // without a line feed the next byte starts the next line
+        {"a\r\r\nb", {"a", "", "b"}},
+        {"\r\n\r\n", {"", ""}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        const std::string& content = cases[i].content;
+        std::string path = dir.File("lines" + std::to_string(i) + ".txt");
+        testutil::WriteFile(path, content);
+        auto file = FileStream::Open(path.c_str(), FileOpenMode::Read);
+        ASSERT_NE(file, nullptr);
+        ResourceStream memory(reinterpret_cast<const uint8_t*>(content.data()), content.size());
+        for (Stream* s : {static_cast<Stream*>(file.get()), static_cast<Stream*>(&memory)}) {
+            std::vector<std::string> got;
+            char line[64];
+            for (int guard = 0; guard < 100 && !s->IsEOF(); ++guard) {
+                s->ReadLine(line, sizeof line);
+                got.push_back(line);
+                EXPECT_LE(s->Tell(), s->GetSize());
+            }
+            EXPECT_EQ(got, cases[i].lines);
+            EXPECT_TRUE(s->IsEOF());
+            EXPECT_EQ(s->Tell(), content.size());
+        }
+    }
+}
+
+// A position beyond the end (a file stream seeks there without complaint)
+// is the end as well.
+TEST(Streams, PastTheEndIsTheEnd) {
+    testutil::TempFolder dir("pastend");
+    std::string path = dir.File("f.txt");
+    testutil::WriteFile(path, "abc");
+    auto file = FileStream::Open(path.c_str(), FileOpenMode::Read);
+    ASSERT_NE(file, nullptr);
+    EXPECT_FALSE(file->IsEOF());
+    ASSERT_TRUE(file->Seek(10, kSeekBegin));
+    EXPECT_TRUE(file->IsEOF());
+    char c;
+    EXPECT_EQ(file->Read(&c, 1), 0u);
+    EXPECT_TRUE(file->Close());
+    EXPECT_TRUE(file->Close());  // closing again is harmless
+}

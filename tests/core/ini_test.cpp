@@ -1,8 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "core/ini.h"
+#include "core/mount_table.h"
+#include "core/os/file_stream.h"
 #include "core/stream.h"
 #include "test_util.h"
 
@@ -20,6 +30,64 @@ void ParseBytes(IniGroup& ini, const std::vector<uint8_t>& bytes) {
     ResourceStream stream(bytes.data(), bytes.size());
     ASSERT_TRUE(ini.Parse("memory", &stream));
 }
+
+// Runs work, and ends the whole test program if it has not ended within
+// the time: a parse that loops forever must fail the test, not hang it.
+void WithinSeconds(int seconds, const char* what, std::function<void()> work) {
+    std::packaged_task<void()> task(std::move(work));
+    std::future<void> done = task.get_future();
+    std::thread worker(std::move(task));
+    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: %s did not end within %d s\n", what, seconds);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    worker.join();
+    done.get();
+}
+
+// Parses text through the file stream of the host, from a file.
+void ParseFile(IniGroup& ini, const std::string& text) {
+    testutil::TempFolder dir("inifile");
+    std::string path = dir.File("Tessor.ini");
+    testutil::WriteFile(path, text);
+    auto stream = FileStream::Open(path.c_str(), FileOpenMode::Read);
+    ASSERT_NE(stream, nullptr);
+    WithinSeconds(20, "parsing through a file stream", [&] { EXPECT_TRUE(ini.Parse(path.c_str(), stream.get())); });
+    EXPECT_TRUE(stream->IsEOF());
+}
+
+// A stream over bytes that behaves as a file on a damaged disc: from a given
+// offset on, reads fail (nothing read, the position stays); seeks go
+// anywhere, past the end too, as a file's do.
+class DamagedStream : public Stream {
+public:
+    DamagedStream(const std::string& bytes, uint64_t badFrom) : bytes_(bytes), badFrom_(badFrom) {}
+    uint64_t Read(void* destination, uint64_t count) override {
+        ++reads_;
+        uint64_t end = std::min<uint64_t>(bytes_.size(), badFrom_);
+        if (position_ >= end) return 0;
+        uint64_t n = std::min<uint64_t>(count, end - position_);
+        std::memcpy(destination, bytes_.data() + position_, size_t(n));
+        position_ += n;
+        return n;
+    }
+    uint64_t Write(const void*, uint64_t) override { return 0; }
+    bool Seek(int64_t offset, int origin) override {
+        int64_t base = origin == kSeekBegin ? 0 : origin == kSeekCurrent ? int64_t(position_) : int64_t(bytes_.size());
+        if (base + offset < 0) return false;
+        position_ = uint64_t(base + offset);
+        return true;
+    }
+    uint64_t Tell() override { return position_; }
+    uint64_t GetSize() override { return bytes_.size(); }
+    uint64_t reads_ = 0;
+
+private:
+    std::string bytes_;
+    uint64_t badFrom_;
+    uint64_t position_ = 0;
+};
 
 // A readable form of a whole tree, for comparing two parses.
 std::string Describe(const IniGroup& g) {
@@ -203,12 +271,25 @@ TEST(Ini, CompiledFormReadsAsTheText) {
     EXPECT_EQ(fromCompiled.GetEntryString("Sub/v"), "in");  // the expanded macro is two tokens
     EXPECT_EQ(fromCompiled.FindEntry("Sub/v")->GetAttribute("sub"), "true");
 
-    // Reading stops at a line of length 0; what came before stays.
-    std::vector<uint8_t> cut(compiled.begin(), compiled.begin() + 4);
-    CompileIni("a = 1\r\n", &cut, &error);
-    IniFile early;
-    ParseBytes(early, cut);
+    // Reading stops at a line of length 0; what came before stays, and the
+    // lines after it are not read. Without the zero length the same bytes
+    // read both lines, so the stop is the length's doing.
+    std::vector<uint8_t> first, second;
+    ASSERT_TRUE(CompileIni("a = 1\r\n", &first, &error)) << error;
+    ASSERT_TRUE(CompileIni("b = 2\r\n", &second, &error)) << error;
+    ASSERT_EQ(std::vector<uint8_t>(first.end() - 2, first.end()), std::vector<uint8_t>({0, 0}));
+    std::vector<uint8_t> stopped = first;  // a, the length 0, then b's line
+    stopped.insert(stopped.end(), second.begin() + 4, second.end());
+    std::vector<uint8_t> joined(first.begin(), first.end() - 2);  // a, then b's line
+    joined.insert(joined.end(), second.begin() + 4, second.end());
+    IniFile early, both;
+    ParseBytes(early, stopped);
+    ParseBytes(both, joined);
     EXPECT_EQ(early.GetEntryString("a"), "1");
+    EXPECT_FALSE(early.HasEntry("b"));
+    EXPECT_EQ(early.EntryCount(), 1u);
+    EXPECT_EQ(both.GetEntryString("a"), "1");
+    EXPECT_EQ(both.GetEntryString("b"), "2");
 
     EXPECT_FALSE(CompileIni("a = \"~\"\"\r\n", &compiled, &error));
     EXPECT_NE(error.find("line 1"), std::string::npos);
@@ -225,4 +306,114 @@ TEST(Ini, CipherRoundTrip) {
         cipher.Decipher(bytes.data(), n);
         EXPECT_EQ(bytes, plain) << n;
     }
+}
+
+// The reader ends on every input when it reads through the host's file
+// stream, which (unlike the memory stream) lets a seek pass the end: a
+// carriage return as the last byte once skipped its "line feed" by seeking
+// past the end, where IsEOF never came true and every ReadLine read nothing.
+TEST(Ini, EveryInputEndsThroughTheFileStream) {
+    struct Case {
+        std::string text;
+        const char* expected;
+    } cases[] = {
+        {"a = 1\r", "{:a=1;}"},                   // the carriage return is the last byte
+        {"\r", "{:}"},                            // and the only one
+        {"a = 1\r\n\r", "{:a=1;}"},
+        {"a = 1\r\r\r", "{:a=1;}"},               // empty lines without line feeds
+        {"a = 1\rb = 2\r\n", "{:a=1;b=2;}"},      // a carriage return without a line feed ends a line
+        {"a = 1\r\n\r\nb = 2", "{:a=1;b=2;}"},   // a line of length 0 is just an empty line
+        {"a = 1\r\nb = 2\n", "{:a=1;b=2\n;}"},
+        {"Group G\r\n{\r\nx\r", "{:{G:x=true;}}"},
+        {std::string(5000, 'k') + "\r", nullptr},  // cut at the reader's area, then the end
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        IniFile fromFile, fromMemory;
+        ParseFile(fromFile, cases[i].text);
+        ParseText(fromMemory, cases[i].text);
+        EXPECT_EQ(Describe(fromFile), Describe(fromMemory));
+        if (cases[i].expected) { EXPECT_EQ(Describe(fromFile), cases[i].expected); }
+    }
+    // A NUL ends a line in a file only; the memory stream keeps it in the line.
+    IniFile nul;
+    ParseFile(nul, std::string("a = 1\0b = 2\r", 13));
+    EXPECT_EQ(Describe(nul), "{:a=1;b=2;}");
+}
+
+// Reading ends at a read that fails, wherever it fails, and keeps the lines before.
+TEST(Ini, EveryReadFailureEnds) {
+    const std::string text = "a = 1\r\nGroup G\r\n{\r\nx = 2\r\n}\r\nlast = 3\r\n";
+    for (uint64_t bad = 0; bad <= text.size(); ++bad) {
+        SCOPED_TRACE("reads fail from offset " + std::to_string(bad));
+        DamagedStream stream(text, bad);
+        IniFile ini;
+        WithinSeconds(20, "parsing a damaged stream", [&] { EXPECT_TRUE(ini.Parse("damaged", &stream)); });
+        EXPECT_LE(stream.reads_, text.size() + 16);
+        if (bad > text.find("\r\nGroup")) { EXPECT_EQ(ini.GetEntryString("a"), "1"); }
+        if (bad == text.size()) { EXPECT_EQ(ini.GetEntryString("last"), "3"); }
+    }
+    // The compiled form stops at a read that comes short.
+    std::vector<uint8_t> compiled;
+    std::string error;
+    ASSERT_TRUE(CompileIni(text, &compiled, &error)) << error;
+    for (uint64_t bad = 0; bad <= compiled.size(); ++bad) {
+        DamagedStream stream(std::string(compiled.begin(), compiled.end()), bad);
+        IniFile ini;
+        WithinSeconds(20, "parsing a damaged compiled stream", [&] { EXPECT_TRUE(ini.Parse("damaged", &stream)); });
+        if (bad == compiled.size()) { EXPECT_EQ(ini.GetEntryString("G/x"), "2"); }
+    }
+}
+
+// A line that sets an entry inside a group and then includes that group from
+// a file: the inclusion clears the group, entry and all, so the keys after it
+// on the line have no entry to become attributes of (they once wrote to the
+// freed entry).
+TEST(Ini, InclusionOfTheGroupThatHoldsTheLinesEntry) {
+    testutil::TempFolder dir("iniinclude");
+    testutil::WriteFile(dir.File("more.ini"), "Inner = 1\r\n");
+    const std::string more = "\"" + dir.File("more.ini") + "\"";
+    struct Case {
+        std::string text;
+        const char* expected;
+    } cases[] = {
+        // The entry lives in the included group: it goes, its attributes too.
+        {"Child/key = 1 Group Child from nowhere.ini attr = 2\r\n", "{:{Child:}}"},
+        {"Child/key = 1 Group Child from " + more + " attr = 2 more\r\n", "{:{Child:Inner=1;}}"},
+        // Deeper below the included group.
+        {"Child/Sub/key = 1 Group Child from " + more + " attr = 2\r\n", "{:{Child:Inner=1;}}"},
+        // The entry lives elsewhere: it keeps its attributes.
+        {"key = 1 Group Child from " + more + " attr = 2\r\n", "{:key=1,attr=2;{Child:Inner=1;}}"},
+        {"Other/key = 1 Group Child from nowhere.ini attr = 2\r\n", "{:{Other:key=1,attr=2;}{Child:}}"},
+        // Inside the group's braces, including a child of it.
+        {"Group G\r\n{\r\nC/k = 1 Group C from " + more + " a = 2\r\nb = 3\r\n}\r\n",
+         "{:{G:b=3;{C:Inner=1;}}}"},
+    };
+    UnmountAll();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        IniFile ini;
+        ParseText(ini, cases[i].text);
+        EXPECT_EQ(Describe(ini), cases[i].expected);
+    }
+    UnmountAll();
+}
+
+// References whose name begins with "$" are the core's own tokens (the mount
+// paths' "[$CurrentDir]" and "[$$$DEFAULT$$$]", replaced when a file system
+// is mounted): unless a macro of that name exists they stay as written, so
+// that a Tessor.ini can name "[$$$DEFAULT$$$]\Data". Other undefined
+// references still vanish.
+TEST(Ini, CoreTokensSurviveMacroExpansion) {
+    IniFile ini;
+    ParseText(ini,
+              "Data = \"[$$$DEFAULT$$$]\\Data\"\r\n"
+              "Here = [$CurrentDir]\\x[NOPE]\r\n"
+              "Open = \"[$unclosed\"\r\n"
+              "Macro $Mine \"mine\"\r\n"
+              "Own = [$mine]\r\n");
+    EXPECT_EQ(ini.GetEntryString("Data"), "[$$$DEFAULT$$$]\\Data");
+    EXPECT_EQ(ini.GetEntryString("Here"), "[$CurrentDir]\\x");
+    EXPECT_EQ(ini.GetEntryString("Open"), "[$unclosed");
+    EXPECT_EQ(ini.GetEntryString("Own"), "mine");
 }

@@ -387,7 +387,6 @@ TEST_F(PackageTest, DamagedPackages) {
         {"chunk table past the end", cut(with({"bad", 1, {{{'x'}, true}}}), 4), true, {"good"}, -1, true},
         {"name past the end", with({"bad", 1, {{{'x'}, true}}, false, -1, 65535}), true, {"good"}, -1, true},
         {"absurd chunk count", with({"bad", 1, {{{'x'}, true}}, false, 0x20000000}), true, {"good"}, -1, true},
-        {"chunk count does not match the size", with({"bad", 100, {{{'x'}, true}}}), true, {"good"}, -1, true},
         {"no header mark", noHeaderMark, true, {"good"}, -1, true},
         {"stray bytes after the last entry", trailing, true, {"good", "bad"}, 1, true},
         {"LZSS chunk decodes beyond the block", with({"bad", B, {{spaces144}}}), true, {"good", "bad"}, B, false},
@@ -424,5 +423,56 @@ TEST_F(PackageTest, DamagedPackages) {
             uint8_t b;
             EXPECT_EQ(bad->Read(&b, 1), 0u);  // and stays stopped
         }
+    }
+}
+
+// An entry whose chunk count is not ceil(size / B) is damaged on its own: the
+// scan goes on past it, the entries after it are found and read whole, and
+// the odd entry itself reads no further than its chunk rows and its size.
+TEST_F(PackageTest, ChunkCountThatDoesNotMatchTheSizeHidesNothingAfterIt) {
+    const uint32_t B = 64;
+    Bytes later = Pattern(3 * B + 5);
+    RawEntry laterEntry{"later", uint32_t(later.size()), {}};
+    for (size_t at = 0; at < later.size(); at += B)
+        laterEntry.chunks.push_back({Slice(later, at, std::min<size_t>(B, later.size() - at)), true});
+    const RawEntry good{"good", 10, {{Bytes(10, 'g'), true}}};
+    // Too few rows: 100 bytes need two chunks, one is listed (and it is short).
+    const RawEntry tooFew{"few", 100, {{{'x'}, true}}};
+    // Too many rows: 10 bytes need one chunk, three are listed.
+    const RawEntry tooMany{"many", 10, {{Bytes(10, 'm'), true}, {Bytes(B, 'M'), true}, {Bytes(B, 'N'), true}}};
+    // None at all for a size that needs one.
+    const RawEntry none{"none", 5, {}};
+    for (uint8_t method : {kMethodNone, kMethodLzss}) {
+        SCOPED_TRACE("method " + std::to_string(method));
+        WriteRaw(BuildPackage(B, method, {good, tooFew, tooMany, none, laterEntry}));
+        PackageFile p;
+        ASSERT_TRUE(p.Open(Path()));
+        std::vector<std::string> names;
+        for (const PackageEntry& e : p.Entries()) names.push_back(e.name);
+        EXPECT_EQ(names, (std::vector<std::string>{"good", "few", "many", "none", "later"}));
+        EXPECT_TRUE(p.ScanStop().empty()) << p.ScanStop();
+        for (const char* name : {"good", "few", "many", "none", "later"}) ASSERT_NE(p.FindEntry(name), nullptr) << name;
+        EXPECT_EQ(ReadAll(*p.FindEntry("good")), Bytes(10, 'g'));
+        EXPECT_EQ(ReadAll(*p.FindEntry("later")), later);
+        EXPECT_EQ(ReadAll(*p.FindEntry("later"), 7), later);  // piece by piece, through the shared buffer
+        EXPECT_EQ(p.TotalSize(), 10u + 100 + 10 + 5 + later.size());
+
+        // The odd entries read what their rows and sizes allow, and stay stopped.
+        auto few = p.FindEntry("few");
+        EXPECT_EQ(ReadAll(*few), Bytes{'x'});
+        uint8_t b;
+        EXPECT_EQ(few->Read(&b, 1), 0u);
+        few->Seek(B, kSeekBegin);  // the missing second chunk
+        EXPECT_EQ(few->Read(&b, 1), 0u);
+        EXPECT_EQ(ReadAll(*p.FindEntry("many")), Bytes(10, 'm'));
+        EXPECT_EQ(ReadAll(*p.FindEntry("many"), 3), Bytes(10, 'm'));
+        EXPECT_EQ(ReadAll(*p.FindEntry("none")), Bytes());
+        // Through the mount table as well.
+        ASSERT_NE(Mount(Path().c_str(), "Virtual", false), nullptr);
+        auto s = OpenForReading("LATER");
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(ReadAll(*s), later);
+        s.reset();
+        UnmountAll();
     }
 }

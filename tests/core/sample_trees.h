@@ -37,6 +37,16 @@ inline DataGroup EveryCodeTree() {
     DataGroup inner;
     inner.SetValue("deep/er/value", DataValue(5u));
     root.SetValue("group", DataValue(inner));
+    // Groups held in values keep their names (normally empty, but any name
+    // is carried), also inside a list.
+    DataGroup named;
+    named.SetName("Named \xe9");
+    named.SetValue("v", DataValue(6u));
+    named.AddChild("kid")->SetName("kid");
+    root.SetValue("namedgroup", DataValue(named));
+    DataGroup other;
+    other.SetName("in a list");
+    root.SetValue("grouplist", DataValue(DataValue::List{DataValue(other), DataValue(named)}));
     DataValue guid;
     guid.SetGuid(CQmGUID(rec));
     root.SetValue("guid", guid);

@@ -65,6 +65,66 @@ TEST(TreeFormat, EveryCodeRoundTripsToTheSameBytes) {
     EXPECT_EQ(read.FindGroup("Child")->Parent(), &read);
 }
 
+// A group held in a value (code 17) is a whole group record, name and all:
+// reading keeps the name, so the record writes back to the same bytes.
+TEST(TreeFormat, GroupInAValueKeepsItsName) {
+    std::vector<uint8_t> bytes = {0x67, 0x5F, 0, 0, 0, 0, 0, 2, 0, 0, 0,
+                                  // "g": a group named "inner" with a value b = true
+                                  0x76, 0x5F, 'g', 0, 0x11, 0x67, 0x5F, 'i', 'n', 'n', 'e', 'r', 0, 0, 0, 0, 0,
+                                  1, 0, 0, 0, 0x76, 0x5F, 'b', 0, 0x09, 0x01,
+                                  // "l": a list of one group named "x" that holds a group value named "y"
+                                  0x76, 0x5F, 'l', 0, 0x10, 1, 0, 0, 0, 0x11, 0x67, 0x5F, 'x', 0, 0, 0, 0, 0,
+                                  1, 0, 0, 0, 0x76, 0x5F, 'z', 0, 0x11, 0x67, 0x5F, 'y', 0, 0, 0, 0, 0, 0, 0,
+                                  0, 0};
+    BinaryBuffer in = FromBytes(bytes);
+    DataGroup g;
+    ASSERT_TRUE(g.ReadFrom(in));
+    EXPECT_EQ(in.ReadPosition(), bytes.size());
+    const DataGroup* inner = g.FindValue("g")->Group();
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(inner->Name(), "inner");
+    EXPECT_EQ(inner->Parent(), nullptr);
+    EXPECT_TRUE(inner->GetValue("b").Bool());
+    const DataValue::List* list = g.FindValue("l")->GetList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->size(), 1u);
+    ASSERT_NE((*list)[0].Group(), nullptr);
+    EXPECT_EQ((*list)[0].Group()->Name(), "x");
+    EXPECT_EQ((*list)[0].Group()->FindValue("z")->Group()->Name(), "y");
+    EXPECT_EQ(Serialise(g), bytes);
+
+    // Copies of the value, of the tree and through GetValue keep the name too.
+    DataValue copy = *g.FindValue("g");
+    EXPECT_EQ(copy.Group()->Name(), "inner");
+    EXPECT_EQ(g.GetValue("g").Group()->Name(), "inner");
+    DataGroup tree(g);
+    EXPECT_EQ(Serialise(tree), bytes);
+    DataGroup assigned;
+    assigned = g;
+    EXPECT_EQ(Serialise(assigned), bytes);
+    // A value made from a named group holds the name; its parent is none.
+    DataGroup parent;
+    DataGroup* child = parent.AddChild("child");
+    DataValue made(*child);
+    EXPECT_EQ(made.Group()->Name(), "child");
+    EXPECT_EQ(made.Group()->Parent(), nullptr);
+    // Names inside a group value make a difference to equality.
+    DataGroup renamed(g);
+    renamed.FindValue("g")->Group()->SetName("other");
+    EXPECT_FALSE(renamed.Equals(g));
+
+    // The whole sample tree, which holds named group values, round-trips.
+    DataGroup every = EveryCodeTree();
+    EXPECT_EQ(every.FindValue("namedgroup")->Group()->Name(), "Named \xe9");
+    std::vector<uint8_t> everyBytes = Serialise(every);
+    BinaryBuffer everyIn = FromBytes(everyBytes);
+    DataGroup everyRead;
+    ASSERT_TRUE(everyRead.ReadFrom(everyIn));
+    EXPECT_EQ(everyRead.FindValue("namedgroup")->Group()->Name(), "Named \xe9");
+    EXPECT_EQ(everyRead.FindValue("grouplist")->GetList()->at(0).Group()->Name(), "in a list");
+    EXPECT_EQ(Serialise(everyRead), everyBytes);
+}
+
 TEST(TreeFormat, UnknownCodeCarriesNoPayload) {
     // Root with one value of code 0x40 followed by a second value: the reader
     // goes on with the byte after the type byte.

@@ -1,19 +1,93 @@
 // Property: parsing any bytes as a configuration file, in text or compiled
 // form, never crashes, overruns or hangs, and the parsed tree can be queried.
 // The first byte chooses the form: odd bytes get the compiled form's mark.
+//
+// Every input is read through three streams: the memory stream, the host's
+// file stream over a temporary file (the stream the program really reads
+// Tessor.ini with, which lets a seek pass the end of the file), and a stream
+// whose reads fail from an offset on (a damaged sector; the other seven bits
+// of the first byte choose where). The file stream gives the same tree as
+// the memory stream, unless the text holds a NUL (which ends a line only in
+// a file).
+//
 // A text that compiles also reads back from its compiled form, and, when no
 // macro ("[") or byte the two forms read differently (NUL, the one-byte
 // keywords 1 and 2) is involved, into the same tree as the text itself.
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/ini.h"
 #include "core/mount_table.h"
+#include "core/os/file_stream.h"
 #include "core/stream.h"
 
 namespace {
+
+// The temporary file that the file stream reads; one name per process, removed after each input.
+const std::string& TemporaryPath() {
+    static const std::string path = [] {
+        std::error_code ec;
+        std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+        if (ec) dir = ".";
+        std::string name = "ini_fuzz-" + std::to_string(std::random_device{}()) + ".ini";
+        return (dir / name).string();
+    }();
+    return path;
+}
+
+// Parses bytes from the temporary file, through the file stream.
+void ParseThroughFile(core::IniFile& ini, const std::vector<uint8_t>& bytes) {
+    const std::string& path = TemporaryPath();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+    if (std::fclose(f) != 0) std::abort();
+    auto stream = core::FileStream::Open(path.c_str(), core::FileOpenMode::Read);
+    if (!stream) std::abort();
+    ini.Parse("fuzz.ini", stream.get());
+    // Reading ended at the end of the file, not somewhere past it.
+    if (stream->Tell() > bytes.size()) std::abort();
+    stream->Close();
+    std::remove(path.c_str());  // no file stays behind, whichever way the process ends
+}
+
+// Reads fail from an offset on (nothing read, the position stays), as on a
+// damaged disc; seeks go anywhere, as a file's do.
+class DamagedStream : public core::Stream {
+public:
+    DamagedStream(const std::vector<uint8_t>& bytes, uint64_t badFrom) : bytes_(bytes), badFrom_(badFrom) {}
+    uint64_t Read(void* destination, uint64_t count) override {
+        uint64_t end = std::min<uint64_t>(bytes_.size(), badFrom_);
+        if (position_ >= end) return 0;
+        uint64_t n = std::min<uint64_t>(count, end - position_);
+        std::memcpy(destination, bytes_.data() + position_, size_t(n));
+        position_ += n;
+        return n;
+    }
+    uint64_t Write(const void*, uint64_t) override { return 0; }
+    bool Seek(int64_t offset, int origin) override {
+        int64_t base = origin == core::kSeekBegin ? 0 : origin == core::kSeekCurrent ? int64_t(position_)
+                                                                                      : int64_t(bytes_.size());
+        if (base + offset < 0) return false;
+        position_ = uint64_t(base + offset);
+        return true;
+    }
+    uint64_t Tell() override { return position_; }
+    uint64_t GetSize() override { return bytes_.size(); }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    uint64_t badFrom_;
+    uint64_t position_ = 0;
+};
 
 void Query(core::IniFile& ini) {
     for (size_t i = 0; i < ini.EntryCount(); ++i) ini.EntryAt(i)->GetAttribute("Type");
@@ -48,17 +122,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)sealed;
     if (size == 0) return 0;
     const bool compiledForm = data[0] & 1;
-    std::vector<uint8_t> bytes;
-    if (compiledForm) bytes.assign(core::kIniCompiledMark, core::kIniCompiledMark + 4);
-    bytes.insert(bytes.end(), data + 1, data + size);
+    const size_t markSize = compiledForm ? sizeof core::kIniCompiledMark : 0;
+    std::vector<uint8_t> bytes(markSize + size - 1);
+    if (markSize) std::memcpy(bytes.data(), core::kIniCompiledMark, markSize);
+    if (size > 1) std::memcpy(bytes.data() + markSize, data + 1, size - 1);
     core::ResourceStream stream(bytes.data(), bytes.size());
     core::IniFile ini;
     ini.Parse("fuzz.ini", &stream);
     Query(ini);
+
+    std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    core::IniFile fromFile;
+    ParseThroughFile(fromFile, bytes);
+    Query(fromFile);
+    if ((compiledForm || text.find('\0') == std::string_view::npos) && !SameGroup(ini, fromFile)) std::abort();
+
+    DamagedStream damaged(bytes, uint64_t(bytes.size()) * (data[0] >> 1) / 127);
+    core::IniFile fromDamaged;
+    fromDamaged.Parse("fuzz.ini", &damaged);
+    Query(fromDamaged);
     if (compiledForm) return 0;
 
     // The same text through the compiler.
-    std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::vector<uint8_t> compiled;
     std::string error;
     if (!core::CompileIni(text, &compiled, &error)) {

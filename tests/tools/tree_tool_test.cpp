@@ -100,3 +100,27 @@ TEST(TreeTool, HelpOnEveryLevel) {
     EXPECT_EQ(RunTool("tree").status, 2);
     EXPECT_EQ(RunTool("no-such-command").status, 2);
 }
+
+// A group held in a value (code 17) keeps its name through to-json and
+// from-json: the JSON shows it, and the file comes back byte for byte.
+TEST(TreeTool, GroupValueNamesSurviveTheJsonForm) {
+    testutil::TempFolder dir("treegroupname");
+    std::string tree = dir.File("named.vgf"), json = dir.File("named.json"), back = dir.File("back.vgf");
+    // Root with one value "g": a group named "inner" holding a list of one group named "item".
+    const std::string bytes("g_\0\0\0\0\0\1\0\0\0"
+                            "v_g\0\x11g_inner\0\0\0\0\0\1\0\0\0"
+                            "v_l\0\x10\1\0\0\0\x11g_item\0\0\0\0\0\0\0\0\0",
+                            11 + 4 + 1 + 8 + 4 + 4 + 4 + 1 + 4 + 1 + 7 + 8);
+    testutil::WriteFile(tree, bytes);
+    Result toJson = RunTool("tree to-json " + tree + " " + json);
+    ASSERT_EQ(toJson.status, 0) << toJson.output;
+    EXPECT_EQ(toJson.output, "");  // canonical: no warning that the bytes differ
+    std::string text = testutil::ReadFile(json);
+    EXPECT_NE(text.find("\"name\": \"inner\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"name\": \"item\""), std::string::npos) << text;
+    Result fromJson = RunTool("tree from-json " + json + " " + back);
+    ASSERT_EQ(fromJson.status, 0) << fromJson.output;
+    EXPECT_EQ(testutil::ReadFile(back), bytes);
+    Result dump = RunTool("tree dump " + tree);
+    EXPECT_NE(dump.output.find("group \"inner\""), std::string::npos) << dump.output;
+}
