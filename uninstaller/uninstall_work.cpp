@@ -92,7 +92,13 @@ public:
     bool DeleteWhenFree(const std::string& path, bool cancellable) {
         for (;;) {
             if (::DeleteFileA(path.c_str())) return true;
-            if (!IsInUse(path, ::GetLastError()) || budget_ == 0) return true;
+            if (!IsInUse(path, ::GetLastError())) {
+                // A program that ended between the failed delete and the
+                // check has freed its file: one more try, then it stays.
+                ::DeleteFileA(path.c_str());
+                return true;
+            }
+            if (budget_ == 0) return true;
             DWORD start = ::GetTickCount();
             // Wakes early for input, so the window answers while it waits.
             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
