@@ -4,24 +4,6 @@
 
 namespace shell {
 
-bool DrawScaledPixels(HDC dc, int x, int y, int width, int height, int scale, const uint8_t* bytes, size_t size) {
-    if (scale <= 1) return ui::DrawPixels(dc, x, y, width, height, bytes, size);
-    if (width <= 0 || height <= 0 || !bytes || size / 4 / size_t(width) < size_t(height)) return false;
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = -height;  // rows top to bottom
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    // Nearest neighbour: at a whole-number scale every pixel becomes a block.
-    int oldMode = ::SetStretchBltMode(dc, COLORONCOLOR);
-    bool drawn = ::StretchDIBits(dc, x, y, width * scale, height * scale, 0, 0, width, height, bytes,
-                                 reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY) != 0;
-    ::SetStretchBltMode(dc, oldMode);
-    return drawn;
-}
-
 bool MenuObject::Create(HWND parent, int x, int y, int width, int height, int id, const std::string& controllerId,
                         MenuObjectOwner* owner) {
     controllerId_ = controllerId;
@@ -90,7 +72,7 @@ void MenuObject::Draw(const DRAWITEMSTRUCT& item) const {
     int w = rect.right - rect.left, h = rect.bottom - rect.top;
     const std::vector<uint8_t>& image = images_[ImageIndex((item.itemState & ODS_DISABLED) != 0)];
     RECT all = {0, 0, w, h};
-    if (image.empty() || !DrawScaledPixels(item.hDC, 0, 0, w / scale_, h / scale_, scale_, image.data(), image.size()))
+    if (image.empty() || !ui::DrawPixels(item.hDC, 0, 0, w / scale_, h / scale_, scale_, image.data(), image.size()))
         ui::FillColor(item.hDC, all, RGB(128, 128, 128));
     if (owner_ && owner_->ShowOutlines()) {
         HBRUSH black = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));

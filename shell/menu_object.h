@@ -27,10 +27,6 @@ protected:
     ~MenuObjectOwner() = default;
 };
 
-// Draws a picture of width x height pixels (rows top to bottom, 4 bytes each)
-// at (x, y), every pixel as a block of scale x scale: a whole-number scale
-// keeps the picture sharp on a high-DPI screen.
-bool DrawScaledPixels(HDC dc, int x, int y, int width, int height, int scale, const uint8_t* bytes, size_t size);
 
 class MenuObject : public ui::Window {
 public:

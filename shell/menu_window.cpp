@@ -243,7 +243,7 @@ void MenuWindow::PaintMenu() {
                               (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2, icon_);
     } else {
         const ProjectSettings& s = project_.settings;
-        if (!currentBackground_ || !DrawScaledPixels(dc, 0, 0, s.Width, s.Height, scale_, currentBackground_->data(),
+        if (!currentBackground_ || !ui::DrawPixels(dc, 0, 0, s.Width, s.Height, scale_, currentBackground_->data(),
                                                      currentBackground_->size()))
             ui::FillColor(dc, client, RGB(128, 128, 128));
     }

@@ -73,6 +73,9 @@ private:
 // Draws width x height pixels of 4 bytes each (blue, green, red, unused),
 // rows top to bottom, at (x, y). False when bytes holds fewer pixels.
 bool DrawPixels(HDC dc, int x, int y, int width, int height, const uint8_t* bytes, size_t size);
+// The same at a whole-number scale (each pixel a scale x scale block, nearest
+// neighbour, so a picture stays sharp on a high-DPI screen).
+bool DrawPixels(HDC dc, int x, int y, int width, int height, int scale, const uint8_t* bytes, size_t size);
 // Fills a rectangle with one colour.
 void FillColor(HDC dc, const RECT& rect, COLORREF color);
 
