@@ -14,6 +14,7 @@
 #include "core/mount_table.h"
 #include "core/os/file_stream.h"
 #include "core/stream.h"
+#include "damaged_stream.h"
 #include "test_util.h"
 
 using namespace core;
@@ -56,38 +57,6 @@ void ParseFile(IniGroup& ini, const std::string& text) {
     WithinSeconds(20, "parsing through a file stream", [&] { EXPECT_TRUE(ini.Parse(path.c_str(), stream.get())); });
     EXPECT_TRUE(stream->IsEOF());
 }
-
-// A stream over bytes that behaves as a file on a damaged disc: from a given
-// offset on, reads fail (nothing read, the position stays); seeks go
-// anywhere, past the end too, as a file's do.
-class DamagedStream : public Stream {
-public:
-    DamagedStream(const std::string& bytes, uint64_t badFrom) : bytes_(bytes), badFrom_(badFrom) {}
-    uint64_t Read(void* destination, uint64_t count) override {
-        ++reads_;
-        uint64_t end = std::min<uint64_t>(bytes_.size(), badFrom_);
-        if (position_ >= end) return 0;
-        uint64_t n = std::min<uint64_t>(count, end - position_);
-        std::memcpy(destination, bytes_.data() + position_, size_t(n));
-        position_ += n;
-        return n;
-    }
-    uint64_t Write(const void*, uint64_t) override { return 0; }
-    bool Seek(int64_t offset, int origin) override {
-        int64_t base = origin == kSeekBegin ? 0 : origin == kSeekCurrent ? int64_t(position_) : int64_t(bytes_.size());
-        if (base + offset < 0) return false;
-        position_ = uint64_t(base + offset);
-        return true;
-    }
-    uint64_t Tell() override { return position_; }
-    uint64_t GetSize() override { return bytes_.size(); }
-    uint64_t reads_ = 0;
-
-private:
-    std::string bytes_;
-    uint64_t badFrom_;
-    uint64_t position_ = 0;
-};
 
 // A readable form of a whole tree, for comparing two parses.
 std::string Describe(const IniGroup& g) {
@@ -346,10 +315,10 @@ TEST(Ini, EveryReadFailureEnds) {
     const std::string text = "a = 1\r\nGroup G\r\n{\r\nx = 2\r\n}\r\nlast = 3\r\n";
     for (uint64_t bad = 0; bad <= text.size(); ++bad) {
         SCOPED_TRACE("reads fail from offset " + std::to_string(bad));
-        DamagedStream stream(text, bad);
+        testutil::DamagedStream stream(text, bad);
         IniFile ini;
         WithinSeconds(20, "parsing a damaged stream", [&] { EXPECT_TRUE(ini.Parse("damaged", &stream)); });
-        EXPECT_LE(stream.reads_, text.size() + 16);
+        EXPECT_LE(stream.reads, text.size() + 16);
         if (bad > text.find("\r\nGroup")) { EXPECT_EQ(ini.GetEntryString("a"), "1"); }
         if (bad == text.size()) { EXPECT_EQ(ini.GetEntryString("last"), "3"); }
     }
@@ -358,7 +327,7 @@ TEST(Ini, EveryReadFailureEnds) {
     std::string error;
     ASSERT_TRUE(CompileIni(text, &compiled, &error)) << error;
     for (uint64_t bad = 0; bad <= compiled.size(); ++bad) {
-        DamagedStream stream(std::string(compiled.begin(), compiled.end()), bad);
+        testutil::DamagedStream stream(std::string(compiled.begin(), compiled.end()), bad);
         IniFile ini;
         WithinSeconds(20, "parsing a damaged compiled stream", [&] { EXPECT_TRUE(ini.Parse("damaged", &stream)); });
         if (bad == compiled.size()) { EXPECT_EQ(ini.GetEntryString("G/x"), "2"); }

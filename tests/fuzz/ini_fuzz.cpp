@@ -28,6 +28,7 @@
 #include "core/mount_table.h"
 #include "core/os/file_stream.h"
 #include "core/stream.h"
+#include "../core/damaged_stream.h"
 
 namespace {
 
@@ -58,36 +59,6 @@ void ParseThroughFile(core::IniFile& ini, const std::vector<uint8_t>& bytes) {
     stream->Close();
     std::remove(path.c_str());  // no file stays behind, whichever way the process ends
 }
-
-// Reads fail from an offset on (nothing read, the position stays), as on a
-// damaged disc; seeks go anywhere, as a file's do.
-class DamagedStream : public core::Stream {
-public:
-    DamagedStream(const std::vector<uint8_t>& bytes, uint64_t badFrom) : bytes_(bytes), badFrom_(badFrom) {}
-    uint64_t Read(void* destination, uint64_t count) override {
-        uint64_t end = std::min<uint64_t>(bytes_.size(), badFrom_);
-        if (position_ >= end) return 0;
-        uint64_t n = std::min<uint64_t>(count, end - position_);
-        std::memcpy(destination, bytes_.data() + position_, size_t(n));
-        position_ += n;
-        return n;
-    }
-    uint64_t Write(const void*, uint64_t) override { return 0; }
-    bool Seek(int64_t offset, int origin) override {
-        int64_t base = origin == core::kSeekBegin ? 0 : origin == core::kSeekCurrent ? int64_t(position_)
-                                                                                      : int64_t(bytes_.size());
-        if (base + offset < 0) return false;
-        position_ = uint64_t(base + offset);
-        return true;
-    }
-    uint64_t Tell() override { return position_; }
-    uint64_t GetSize() override { return bytes_.size(); }
-
-private:
-    const std::vector<uint8_t>& bytes_;
-    uint64_t badFrom_;
-    uint64_t position_ = 0;
-};
 
 void Query(core::IniFile& ini) {
     for (size_t i = 0; i < ini.EntryCount(); ++i) ini.EntryAt(i)->GetAttribute("Type");
@@ -137,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Query(fromFile);
     if ((compiledForm || text.find('\0') == std::string_view::npos) && !SameGroup(ini, fromFile)) std::abort();
 
-    DamagedStream damaged(bytes, uint64_t(bytes.size()) * (data[0] >> 1) / 127);
+    testutil::DamagedStream damaged(std::string(bytes.begin(), bytes.end()),
+                                    uint64_t(bytes.size()) * (data[0] >> 1) / 127);
     core::IniFile fromDamaged;
     fromDamaged.Parse("fuzz.ini", &damaged);
     Query(fromDamaged);

@@ -311,6 +311,19 @@ HWND WaitForUninstallDone() {
     return nullptr;
 }
 
+// Answers the uninstall warning (a message box captioned caption) with Yes,
+// waits for the done page and closes it; false, with the reason, when one of
+// them does not come.
+testing::AssertionResult ConfirmAndFinishUninstall(const char* caption) {
+    HWND warning = WaitForAnyDialog(caption, true);
+    if (!warning) return testing::AssertionFailure() << "no uninstall warning captioned " << caption;
+    automation::PressButton(warning, IDYES);
+    HWND wizard = WaitForUninstallDone();
+    if (!wizard) return testing::AssertionFailure() << "no uninstall done page";
+    automation::PressButton(wizard, IDC_WIZ_NEXT);
+    return testing::AssertionSuccess();
+}
+
 // The state once it has settled to expected (the uninstaller's temporary
 // copy removes itself a moment after it ends), or the last one seen.
 Snapshot Settled(const Snapshot& expected, const std::string& target, const std::string& links) {
@@ -428,20 +441,14 @@ TEST_F(DemoDiscTest, InstallThroughTheWizardThenUninstallEachWay) {
         if (way.menuEntry) {
             ASSERT_TRUE(shown.Start(way.fromDisc ? disc_ : target));
             shown.Click(50, 218);  // Uninstall
-            HWND warning = WaitForAnyDialog("Demo Quest", true);
-            ASSERT_NE(warning, nullptr) << "no uninstall warning from the menu";
-            automation::PressButton(warning, IDYES);
+            // The menu asks, and the uninstaller then runs with "-quiet".
+            ASSERT_TRUE(ConfirmAndFinishUninstall("Demo Quest"));
         } else {
             run = std::make_unique<SetupRun>(target, "-uninst");
             ASSERT_TRUE(run->Started());
             // Without "-quiet" the uninstaller asks first.
-            HWND warning = WaitForAnyDialog("Setup", true);
-            ASSERT_NE(warning, nullptr) << "no uninstall warning from the uninstaller";
-            automation::PressButton(warning, IDYES);
+            ASSERT_TRUE(ConfirmAndFinishUninstall("Setup"));
         }
-        HWND wizard = WaitForUninstallDone();
-        ASSERT_NE(wizard, nullptr) << "no uninstall done page";
-        automation::PressButton(wizard, IDC_WIZ_NEXT);
         ExpectSame(Settled(before, target, links), before, target);
         Reset();
         core::RegistryKey language;
@@ -585,12 +592,7 @@ TEST_F(DemoDiscTest, TroubledUninstallLeavesTheInstallRemovable) {
 
     {
         SetupRun run(target, "-uninst");
-        HWND warning = WaitForAnyDialog("Setup", true);
-        ASSERT_NE(warning, nullptr) << "no uninstall warning from the uninstaller";
-        automation::PressButton(warning, IDYES);
-        HWND wizard = WaitForUninstallDone();
-        ASSERT_NE(wizard, nullptr) << "no uninstall done page";
-        automation::PressButton(wizard, IDC_WIZ_NEXT);
+        ASSERT_TRUE(ConfirmAndFinishUninstall("Setup"));
     }
     ExpectSame(Settled(before, target, links), before, target);
 }
